@@ -1,0 +1,104 @@
+#include "globalize.h"
+
+#include <QFile>
+#include <QMap>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTextStream>
+
+#include <mutex>
+#include <stdexcept>
+
+namespace {
+
+// Process-wide catalogue and its lock; every load and lookup holds the lock throughout.
+QMap<QString, QString> TranslationMap;
+std::mutex TranslationMutex;
+
+const QString KeyMarker = QStringLiteral("@@");
+const QString TranslationFolder = QStringLiteral(":/translations/");
+const QString KeyFileName = QStringLiteral("keys.txt");
+
+QString WithoutMarker(const QString& text)
+{
+    return text.startsWith(KeyMarker) ? text.mid(KeyMarker.size()) : text;
+}
+
+} // namespace
+
+namespace Globalize {
+
+std::string LocaleFileName(const std::int32_t& localeId)
+{
+    switch (localeId) {
+    case 1046: return "pt-BR.txt";
+    case 3082: return "es-ES.txt";
+    case 1031: return "de-DE.txt";
+    case 1036: return "fr-FR.txt";
+    case 1040: return "it-IT.txt";
+    case 2052: return "zh-CN.txt";
+    default: return "en-US.txt";
+    }
+}
+
+void LoadLanguage(const std::int32_t& localeId)
+{
+    LoadTranslationFile(LocaleFileName(localeId));
+}
+
+void LoadTranslationFile(const std::string& fileName)
+{
+    const std::lock_guard<std::mutex> lock(TranslationMutex);
+
+    QFile localeFile(TranslationFolder + QString::fromStdString(fileName));
+    QFile keyFile(TranslationFolder + KeyFileName);
+    // Both files are opened before anything is read, so a failure leaves the catalogue as it was.
+    if (!localeFile.open(QIODevice::ReadOnly | QIODevice::Text)
+        || !keyFile.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        throw std::runtime_error("Translation file not found");
+    }
+
+    QTextStream localeStream(&localeFile);
+    QTextStream keyStream(&keyFile);
+    localeStream.setEncoding(QStringConverter::Utf8);
+    keyStream.setEncoding(QStringConverter::Utf8);
+    localeStream.setAutoDetectUnicode(true);
+    keyStream.setAutoDetectUnicode(true);
+
+    QString key;
+    QString text;
+    while (keyStream.readLineInto(&key) && localeStream.readLineInto(&text)) {
+        TranslationMap.insert(key, text);
+    }
+}
+
+QString Translate(const QString& key)
+{
+    static const QRegularExpression argumentPattern(QStringLiteral(",'([^']+)'"));
+
+    const std::lock_guard<std::mutex> lock(TranslationMutex);
+    if (TranslationMap.isEmpty()) {
+        throw std::runtime_error("Globalize: Resources map is empty.");
+    }
+
+    const QString body = WithoutMarker(key);
+    const QString lookupKey = QString(body).remove(argumentPattern);
+    const auto found = TranslationMap.constFind(lookupKey);
+    if (found == TranslationMap.constEnd()) {
+        return key;
+    }
+
+    QString result = found.value();
+    const QStringList parts = QString(body).remove(QLatin1Char('\'')).split(QLatin1Char(','));
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        QString argument = WithoutMarker(parts.at(i));
+        const auto referenced = TranslationMap.constFind(argument);
+        if (referenced != TranslationMap.constEnd()) {
+            argument = referenced.value().toLower();
+        }
+        result.replace(QLatin1Char('{') + QString::number(i) + QLatin1Char('}'), argument);
+    }
+    return result;
+}
+
+} // namespace Globalize

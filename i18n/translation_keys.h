@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+// Translation keys the interface looks up; each value is the key's own name.
+namespace TranslationKey {
+inline const QString Add = QStringLiteral("Add");
+inline const QString Edit = QStringLiteral("Edit");
+inline const QString Exclude = QStringLiteral("Exclude");
+inline const QString Settings = QStringLiteral("Settings");
+inline const QString Export = QStringLiteral("Export");
+inline const QString Name = QStringLiteral("Name");
+inline const QString Value = QStringLiteral("Value");
+inline const QString Description = QStringLiteral("Description");
+inline const QString Close = QStringLiteral("Close");
+inline const QString Select = QStringLiteral("Select");
+inline const QString LanguageSelectorTitle = QStringLiteral("LanguageSelectorTitle");
+inline const QString LanguageSelectorInfo = QStringLiteral("LanguageSelectorInfo");
+inline const QString SilentInstallHelperTitle = QStringLiteral("SilentInstallHelperTitle");
+inline const QString AddSettingTitle = QStringLiteral("AddSettingTitle");
+inline const QString AddSettingDescription = QStringLiteral("AddSettingDescription");
+inline const QString Insert = QStringLiteral("Insert");
+inline const QString Cancel = QStringLiteral("Cancel");
+inline const QString EditSettingTitle = QStringLiteral("EditSettingTitle");
+inline const QString EditSettingDescription = QStringLiteral("EditSettingDescription");
+inline const QString Change = QStringLiteral("Change");
+inline const QString AllFieldsAreRequired = QStringLiteral("AllFieldsAreRequired");
+inline const QString NameFieldRequired = QStringLiteral("NameFieldRequired");
+inline const QString ValueFieldRequired = QStringLiteral("ValueFieldRequired");
+inline const QString SettingAlreadyExist = QStringLiteral("SettingAlreadyExist");
+inline const QString InvalidSettingName = QStringLiteral("InvalidSettingName");
+inline const QString InvalidSettingValue = QStringLiteral("InvalidSettingValue");
+inline const QString DeleteSettingTitle = QStringLiteral("DeleteSettingTitle");
+inline const QString DeleteSettingDescription = QStringLiteral("DeleteSettingDescription");
+inline const QString Confirm = QStringLiteral("Confirm");
+inline const QString FileExportedInfo = QStringLiteral("FileExportedInfo");
+} // namespace TranslationKey

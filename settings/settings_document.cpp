@@ -1,0 +1,108 @@
+#include "settings_document.h"
+
+#include "settings_catalogue.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QString>
+
+#include <stdexcept>
+
+nlohmann::ordered_json SettingsJson;
+
+namespace {
+
+const std::string TrueText = "true";
+const std::string FalseText = "false";
+
+std::string StoredValue(const std::string& name, const std::string& value)
+{
+    const SettingsMap& catalogue = SettingsCatalogue();
+    const auto entry = FindSetting(catalogue, name);
+    // A name the catalogue does not know keeps its value unchanged.
+    if (entry == catalogue.end() || entry->second.kind != SettingValueKind::Boolean) {
+        return value;
+    }
+    if (value == "1") {
+        return TrueText;
+    }
+    if (value == "0") {
+        return FalseText;
+    }
+    return value;
+}
+
+} // namespace
+
+void SetSettingValue(SettingsRows& rows, const std::string& name, const std::string& value)
+{
+    const std::string stored = StoredValue(name, value);
+    rows.insert_or_assign(name, stored);
+    if (SettingsJson.is_null()) {
+        SettingsJson = nlohmann::ordered_json::object();
+    }
+    SettingsJson[name] = stored;
+}
+
+void RemoveSetting(SettingsRows& rows, const std::string& name)
+{
+    rows.erase(name);
+    if (SettingsJson.is_object()) {
+        SettingsJson.erase(name);
+    }
+}
+
+SaveFileOpenError::SaveFileOpenError(const std::string& context)
+    : std::ios_base::failure(context, std::io_errc::stream)
+    , message_(context + ": iostream stream error")
+{
+}
+
+const char* SaveFileOpenError::what() const noexcept
+{
+    return message_.c_str();
+}
+
+std::string SerializeSettings(const nlohmann::ordered_json& json)
+{
+    std::string text;
+    try {
+        text = json.dump(4, ' ', false, nlohmann::ordered_json::error_handler_t::strict);
+    } catch (const nlohmann::ordered_json::exception& error) {
+        // Callers report runtime errors to the user; the library's own type is not one.
+        throw std::runtime_error(std::string("SaveJsonToWFile: Cannot serialise settings: ") + error.what());
+    }
+    std::string result;
+    result.reserve(text.size() + text.size() / 16 + 2);
+    // Escapes keep line feeds out of strings, so every one here is a line end.
+    for (const char c : text) {
+        if (c == '\n') {
+            result += '\r';
+        }
+        result += c;
+    }
+    result += "\r\n";
+    return result;
+}
+
+void SaveJsonToWFile(const std::wstring& path, const nlohmann::ordered_json& json)
+{
+    const QString filePath = QString::fromStdWString(path);
+    const std::string text = SerializeSettings(json);
+
+    QSaveFile file(filePath);
+    // QSaveFile replaces the target by renaming, which would also replace a
+    // read-only file; refuse it as a plain write would.
+    const QFileInfo existing(filePath);
+    if (filePath.isEmpty() || existing.isDir() || (existing.exists() && !existing.isWritable())
+        || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        throw SaveFileOpenError("SaveJsonToWFile: Cannot open file.");
+    }
+    // Unbuffered, so that a short write shows here: a buffered QSaveFile can commit
+    // a file whose final flush failed.
+    const qint64 written = file.write(text.data(), static_cast<qint64>(text.size()));
+    if (written != static_cast<qint64>(text.size()) || !file.commit()) {
+        file.cancelWriting();
+        throw std::runtime_error("SaveJsonToWFile: Cannot write file.");
+    }
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <ios>
+#include <map>
+#include <string>
+
+// The document's rows by name, in byte-wise order: what the table shows.
+using SettingsRows = std::map<std::string, std::string>;
+
+// The same document in insertion order: what the export writes. Null until the
+// first SetSettingValue.
+extern nlohmann::ordered_json SettingsJson;
+
+// Adds the setting or replaces its value in both copies; "1"/"0" of a Boolean
+// setting are stored as "true"/"false".
+void SetSettingValue(SettingsRows& rows, const std::string& name, const std::string& value);
+
+// Removes the setting from both copies; an absent name is ignored.
+void RemoveSetting(SettingsRows& rows, const std::string& name);
+
+// Thrown when the target file cannot be opened. Its message reads the same with
+// every standard library, which word the stream error category differently.
+class SaveFileOpenError : public std::ios_base::failure {
+public:
+    explicit SaveFileOpenError(const std::string& context);
+    const char* what() const noexcept override;
+
+private:
+    std::string message_;
+};
+
+// The exact text the export writes: 4-blank indentation, raw UTF-8, CR LF line
+// ends including a final one.
+std::string SerializeSettings(const nlohmann::ordered_json& json);
+
+// Writes the document to the file. The file is replaced only once every byte has
+// been written; an earlier file stays untouched on any failure. Throws
+// SaveFileOpenError when the file cannot be opened and std::runtime_error
+// "SaveJsonToWFile: Cannot write file." when the write does not complete.
+void SaveJsonToWFile(const std::wstring& path, const nlohmann::ordered_json& json);

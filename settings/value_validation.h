@@ -1,0 +1,10 @@
+#pragma once
+
+#include "settings_catalogue.h"
+
+#include <QString>
+#include <string>
+
+// True when the value does not follow the rule of the named setting, or the
+// name is not in the catalogue (looked up with ASCII case ignored).
+bool IsSettingValueInvalid(const SettingsMap& settings, const std::string& name, const QString& value);

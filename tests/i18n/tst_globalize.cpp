@@ -1,0 +1,171 @@
+#include "globalize.h"
+
+#include <QFile>
+#include <QStringList>
+#include <QTest>
+
+#include <functional>
+#include <stdexcept>
+
+namespace {
+
+// Lines of a bundled translation file, read without the catalogue's own reader.
+QStringList BundleLines(const QString& fileName)
+{
+    QFile file(QStringLiteral(":/translations/") + fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    QString text = QString::fromUtf8(file.readAll());
+    if (text.startsWith(QChar(0xFEFF))) {
+        text.remove(0, 1);
+    }
+    return text.split(QStringLiteral("\r\n"));
+}
+
+// Text of the key's last line in a bundled file.
+QString BundleText(const QString& key, const QString& fileName)
+{
+    return BundleLines(fileName).value(BundleLines(QStringLiteral("keys.txt")).lastIndexOf(key));
+}
+
+QString RuntimeErrorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const std::runtime_error& error) {
+        return QString::fromUtf8(error.what());
+    }
+    return {};
+}
+
+} // namespace
+
+class TestGlobalize : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Must run first: the catalogue cannot be emptied once loaded.
+    void lookupBeforeAnyLoadFails()
+    {
+        QCOMPARE(RuntimeErrorOf([] { Globalize::Translate(QStringLiteral("Close")); }),
+                 QStringLiteral("Globalize: Resources map is empty."));
+        QCOMPARE(RuntimeErrorOf([] { Globalize::LoadTranslationFile("missing.txt"); }),
+                 QStringLiteral("Translation file not found"));
+        // The failed load added nothing and released the lock.
+        QCOMPARE(RuntimeErrorOf([] { Globalize::Translate(QStringLiteral("Close")); }),
+                 QStringLiteral("Globalize: Resources map is empty."));
+    }
+
+    void failedLoadKeepsCatalogue()
+    {
+        Globalize::LoadLanguage(DefaultLocaleId);
+        QCOMPARE(RuntimeErrorOf([] { Globalize::LoadTranslationFile("xx-XX.txt"); }),
+                 QStringLiteral("Translation file not found"));
+        QCOMPARE(Globalize::Translate(QStringLiteral("Exclude")), QStringLiteral("Delete"));
+    }
+
+    void translate_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+
+        const QString tooltip = QStringLiteral("Default: {1} {2}Value set by DisableAccounting setting");
+        const QString copyLimit = BundleText(QStringLiteral("CopyLimitExceeded"), QStringLiteral("en-US.txt"));
+        const QString finality = BundleText(QStringLiteral("DefinePrintFinality"), QStringLiteral("en-US.txt"));
+        QVERIFY(copyLimit.contains(QStringLiteral("{1}")));
+        QVERIFY(finality.contains(QStringLiteral("{1}")));
+
+        QTest::newRow("plain key") << "Exclude" << "Delete";
+        QTest::newRow("marked key") << "@@Close" << "Close";
+        QTest::newRow("unknown key") << "NoSuchKey" << "NoSuchKey";
+        QTest::newRow("unknown marked key keeps marker") << "@@NoSuchKey" << "@@NoSuchKey";
+        QTest::newRow("only one marker removed") << "@@@@Close" << "@@@@Close";
+        QTest::newRow("marker is case-sensitive prefix") << "x@@Close" << "x@@Close";
+        QTest::newRow("placeholders without arguments stay") << "AccountingDefaultValueTooltip" << tooltip;
+        QTest::newRow("literal argument")
+            << "CopyLimitExceeded,'3'" << QString(copyLimit).replace(QStringLiteral("{1}"), QStringLiteral("3"));
+        QTest::newRow("argument naming a marked key is lower-cased")
+            << "DefinePrintFinality,'@@Color'"
+            << QString(finality).replace(QStringLiteral("{1}"), QStringLiteral("color"));
+        QTest::newRow("argument naming a plain key")
+            << "DefinePrintFinality,'Color'"
+            << QString(finality).replace(QStringLiteral("{1}"), QStringLiteral("color"));
+        QTest::newRow("two arguments, second a key")
+            << "@@AccountingDefaultValueTooltip,'true','Add'"
+            << QStringLiteral("Default: true addValue set by DisableAccounting setting");
+        QTest::newRow("unquoted argument does not match") << "CopyLimitExceeded,3" << "CopyLimitExceeded,3";
+        QTest::newRow("empty key") << "" << "";
+    }
+
+    void translate()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        Globalize::LoadLanguage(DefaultLocaleId);
+        QCOMPARE(Globalize::Translate(key), expected);
+    }
+
+    void duplicateKeyTakesLaterLine()
+    {
+        Globalize::LoadLanguage(DefaultLocaleId);
+        const QStringList lines = BundleLines(QStringLiteral("en-US.txt"));
+        QVERIFY(lines.value(113) != lines.value(151));
+        QCOMPARE(Globalize::Translate(QStringLiteral("CostReleaserPrint")), lines.value(151));
+        QCOMPARE(Globalize::Translate(QStringLiteral("Close")), lines.value(77));
+    }
+
+    void localeIdsSelectFiles_data()
+    {
+        QTest::addColumn<int>("localeId");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("en-US") << 1033 << "en-US.txt";
+        QTest::newRow("pt-BR") << 1046 << "pt-BR.txt";
+        QTest::newRow("es-ES") << 3082 << "es-ES.txt";
+        QTest::newRow("de-DE") << 1031 << "de-DE.txt";
+        QTest::newRow("fr-FR") << 1036 << "fr-FR.txt";
+        QTest::newRow("it-IT") << 1040 << "it-IT.txt";
+        QTest::newRow("zh-CN") << 2052 << "zh-CN.txt";
+        QTest::newRow("zero falls back to English") << 0 << "en-US.txt";
+        QTest::newRow("unknown falls back to English") << 1041 << "en-US.txt";
+    }
+
+    // Loading a locale over another replaces every key's text, and a byte-order
+    // mark never sticks to the first key.
+    void localeIdsSelectFiles()
+    {
+        QFETCH(int, localeId);
+        QFETCH(QString, file);
+        Globalize::LoadLanguage(1031);
+        Globalize::LoadLanguage(localeId);
+
+        const QStringList keys = BundleLines(QStringLiteral("keys.txt"));
+        const QStringList texts = BundleLines(file);
+        QCOMPARE(keys.size(), 226);
+        QCOMPARE(texts.size(), 226);
+        for (int line = 0; line < keys.size(); ++line) {
+            // A repeated key holds its later line's text.
+            if (keys.lastIndexOf(keys.at(line)) != line) {
+                continue;
+            }
+            QCOMPARE(Globalize::Translate(keys.at(line)), texts.at(line));
+        }
+        QCOMPARE(Globalize::Translate(QStringLiteral("Application")), texts.at(0));
+        QCOMPARE(Globalize::Translate(QStringLiteral("\uFEFFApplication")), QStringLiteral("\uFEFFApplication"));
+    }
+
+    void shorterFileKeepsEarlierTexts()
+    {
+        Globalize::LoadLanguage(1031);
+        const QString germanRefresh = Globalize::Translate(QStringLiteral("Refresh"));
+        Globalize::LoadTranslationFile("short-lf.txt");
+        QCOMPARE(Globalize::Translate(QStringLiteral("Application")), QStringLiteral("Short Application"));
+        QCOMPARE(Globalize::Translate(QStringLiteral("Exit")), QStringLiteral("Short Exit"));
+        QCOMPARE(Globalize::Translate(QStringLiteral("Action")), QStringLiteral("Short Action"));
+        QCOMPARE(Globalize::Translate(QStringLiteral("Refresh")), germanRefresh);
+        Globalize::LoadLanguage(DefaultLocaleId);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestGlobalize)
+#include "tst_globalize.moc"

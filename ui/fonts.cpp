@@ -1,0 +1,84 @@
+#include "fonts.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <QStyleFactory>
+#include <QToolTip>
+#include <QWidget>
+
+#include <spdlog/spdlog.h>
+
+#include <array>
+#include <stdexcept>
+
+namespace {
+
+// Registration order fixes the application font numbers the weight operations use.
+enum FontId : int { RegularFontId = 0, SemiboldFontId = 1, BoldFontId = 2 };
+
+QFont ApplicationFont(const int fontId, const int pointSize, const int weight)
+{
+    const QStringList families = QFontDatabase::applicationFontFamilies(fontId);
+    return QFont(families.value(0), pointSize, weight, false);
+}
+
+void SetFont(QWidget* widget, const int fontId, const int pointSize, const int weight, const char* failure)
+{
+    if (widget == nullptr) {
+        throw std::runtime_error(failure);
+    }
+    widget->setFont(ApplicationFont(fontId, pointSize, weight));
+}
+
+} // namespace
+
+namespace FontUtil {
+
+void Setup()
+{
+    const std::array<QString, 3> files{
+        QStringLiteral(":/fonts/windows/Segoe-UI-Variable-Static-Small.ttf"),
+        QStringLiteral(":/fonts/windows/Segoe-UI-Variable-Static-Small-Semibold.ttf"),
+        QStringLiteral(":/fonts/windows/Segoe-UI-Variable-Static-Small-Bold.ttf"),
+    };
+    // Every file is registered before any result is checked.
+    std::array<int, 3> ids{};
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        ids[i] = QFontDatabase::addApplicationFont(files[i]);
+    }
+    for (const int id : ids) {
+        if (id == -1) {
+            throw std::runtime_error("FontUtil - Setup failed: font files not found");
+        }
+    }
+    QToolTip::setFont(ApplicationFont(RegularFontId, RegularFontSize, QFont::Normal));
+    spdlog::debug("FontUtils setup finished successfully.");
+}
+
+} // namespace FontUtil
+
+namespace WindowUtils {
+
+void SetupApplicationStyle()
+{
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
+    spdlog::debug("WindowUtils application style setup finished successfully.");
+}
+
+} // namespace WindowUtils
+
+void SetRegularFont(QWidget* widget, const int& pointSize)
+{
+    SetFont(widget, RegularFontId, pointSize, QFont::Normal, "FontUtil - SetRegularFont failed: invalid widget pointer");
+}
+
+void SetSemiboldFont(QWidget* widget, const int& pointSize)
+{
+    SetFont(widget, SemiboldFontId, pointSize, QFont::DemiBold, "FontUtil - SetSemiboldFont failed: invalid widget pointer");
+}
+
+void SetBoldFont(QWidget* widget, const int& pointSize)
+{
+    SetFont(widget, BoldFontId, pointSize, QFont::Bold, "FontUtil - SetBoldFont failed: invalid widget pointer");
+}
