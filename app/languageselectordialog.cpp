@@ -1,0 +1,90 @@
+#include "languageselectordialog.h"
+
+#include "ui_languageselectordialog.h"
+
+#include "fatal_error.h"
+#include "fonts.h"
+#include "globalize.h"
+#include "silentinstallhelperwindow.h"
+#include "styling.h"
+#include "translation_keys.h"
+
+#include <QCoreApplication>
+
+#include <cstdlib>
+#include <exception>
+
+LanguageSelectorDialog::LanguageSelectorDialog()
+    : QDialog(nullptr)
+    , ui(new Ui::LanguageSelectorDialog)
+{
+    ui->setupUi(this);
+    // Focus on the title, so that neither a button nor the list shows focus at first.
+    ui->lblLanguageSelectorTitle->setFocus(Qt::OtherFocusReason);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
+                   | Qt::WindowCloseButtonHint);
+    setWindowTitle(Globalize::Translate(TranslationKey::SilentInstallHelperTitle));
+    ApplyStyle();
+
+    SetSemiboldFont(ui->lblLanguageSelectorTitle, TitleFontSize);
+    SetRegularFont(ui->lblLanguageSelectorInfo, RegularFontSize);
+    SetRegularFont(ui->btnSelect, RegularFontSize);
+    SetRegularFont(ui->btnClose, RegularFontSize);
+
+    ui->lblLanguageSelectorTitle->setText(Globalize::Translate(TranslationKey::LanguageSelectorTitle));
+    ui->lblLanguageSelectorInfo->setText(
+        QStringLiteral("%1:").arg(Globalize::Translate(TranslationKey::LanguageSelectorInfo), 0, QLatin1Char(' ')));
+    ui->lblLanguageSelectorInfo->setBuddy(ui->cbxLanguages);
+    ui->cbxLanguages->setAccessibleName(Globalize::Translate(TranslationKey::LanguageSelectorInfo));
+    ui->btnSelect->setText(Globalize::Translate(TranslationKey::Select));
+    ui->btnClose->setText(Globalize::Translate(TranslationKey::Close));
+
+    connect(ui->btnSelect, &QPushButton::clicked, this, [this] { SelectLanguage(); });
+    connect(ui->btnClose, &QPushButton::clicked, this, &QDialog::close);
+}
+
+LanguageSelectorDialog::~LanguageSelectorDialog()
+{
+    delete ui;
+}
+
+void LanguageSelectorDialog::ApplyStyle()
+{
+    SetWidgetStyle(ui->background, QStringLiteral("qframe-background-style.qss"));
+    SetWidgetStyle(ui->container, QStringLiteral("qgroupbox-container-style.qss"));
+    SetWidgetStyle(ui->cbxLanguages, QStringLiteral("qcombobox-style.qss"));
+    SetWidgetStyle(ui->btnClose, QStringLiteral("qpushbutton-secondary-style.qss"));
+    SetWidgetStyle(ui->lblLanguageSelectorTitle, QStringLiteral("qlabel-style.qss"));
+    SetWidgetStyle(ui->lblLanguageSelectorInfo, QStringLiteral("qlabel-style.qss"));
+    SetPrimaryButtonStyle(ui->btnSelect);
+    SetComboBoxPopupStyle(ui->cbxLanguages);
+}
+
+void LanguageSelectorDialog::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ThemeChange) {
+        ApplyStyle();
+    }
+}
+
+void LanguageSelectorDialog::SelectLanguage()
+{
+    const int index = ui->cbxLanguages->currentIndex();
+    const std::int32_t localeId = (index >= 0 && index < static_cast<int>(LanguageLocaleIds.size()))
+        ? LanguageLocaleIds[static_cast<std::size_t>(index)]
+        : DefaultLocaleId;
+    try {
+        Globalize::LoadLanguage(localeId);
+        // Shown in the same step as the selector hides, so the event loop never
+        // sees the application without a visible window.
+        mainWindow_ = new SilentInstallHelperWindow();
+    } catch (const std::exception& error) {
+        // A broken bundle: no main window is built on a failed load.
+        ReportFatalError(error);
+        hide();
+        QCoreApplication::exit(EXIT_FAILURE);
+        return;
+    }
+    hide();
+    mainWindow_->show();
+}

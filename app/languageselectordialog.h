@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDialog>
+
+#include <array>
+#include <cstdint>
+
+class SilentInstallHelperWindow;
+
+namespace Ui {
+class LanguageSelectorDialog;
+}
+
+// Locale ids offered at start, in list order.
+inline constexpr std::array<std::int32_t, 6> LanguageLocaleIds{1033, 1046, 3082, 1031, 1036, 1040};
+
+// First window: picks the interface language, then opens the main window.
+class LanguageSelectorDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    LanguageSelectorDialog();
+    ~LanguageSelectorDialog() override;
+
+    // The main window opened by Select, or null before that.
+    SilentInstallHelperWindow* mainWindow() const { return mainWindow_; }
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void ApplyStyle();
+    void SelectLanguage();
+
+    Ui::LanguageSelectorDialog* ui;
+    SilentInstallHelperWindow* mainWindow_ = nullptr;
+};

@@ -1,0 +1,36 @@
+#include "fatal_error.h"
+#include "fonts.h"
+#include "globalize.h"
+#include "languageselectordialog.h"
+#include "settings_catalogue.h"
+#include "theme.h"
+
+#include <QApplication>
+
+#include <cstdint>
+#include <cstdlib>
+#include <exception>
+#include <memory>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    std::int32_t localeId = DefaultLocaleId;
+    std::unique_ptr<LanguageSelectorDialog> selector;
+    try {
+        FontUtil::Setup();
+        WindowUtils::SetupApplicationStyle();
+        Globalize::LoadLanguage(localeId);
+        SettingsDataMapper();
+        StartThemeChangeWatcher();
+        selector = std::make_unique<LanguageSelectorDialog>();
+    } catch (const std::exception& error) {
+        // An incomplete bundle: say why and show no window.
+        ReportFatalError(error);
+        return EXIT_FAILURE;
+    }
+    selector->show();
+    const int result = QApplication::exec();
+    selector.reset();
+    return result;
+}

@@ -1,0 +1,202 @@
+#include "silentinstallhelperwindow.h"
+
+#include "ui_silentinstallhelperwindow.h"
+
+#include "export_settings.h"
+#include "fonts.h"
+#include "globalize.h"
+#include "removesettingsdialog.h"
+#include "setting_names.h"
+#include "settingsdialog.h"
+#include "settingstablewidget.h"
+#include "styling.h"
+#include "translation_keys.h"
+
+#include <QKeyEvent>
+
+#include <spdlog/spdlog.h>
+
+namespace {
+
+constexpr int ToolIconSize = 22;
+const std::string DefaultHostAddress = "https://127.0.0.1:56569";
+
+QTableWidgetItem* CellItem(const QString& text)
+{
+    auto* item = new QTableWidgetItem(text);
+    item->setToolTip(text);
+    return item;
+}
+
+} // namespace
+
+SilentInstallHelperWindow::SilentInstallHelperWindow()
+    : QMainWindow(nullptr)
+    , ui(new Ui::SilentInstallHelperWindow)
+    , settingsMap(GetSettingsMap())
+{
+    ui->setupUi(this);
+    ui->lblSettings->setFocus(Qt::OtherFocusReason);
+    setWindowFlags((windowFlags() & ~(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint))
+                   | Qt::CustomizeWindowHint);
+    setWindowTitle(Globalize::Translate(TranslationKey::SilentInstallHelperTitle));
+
+    settingsTable = new SettingsTableWidget(ui->btnAdd, ui->background);
+    SetSettingValue(settingsRows, SettingName::HostAddress, DefaultHostAddress);
+
+    ApplyStyle();
+    SetSemiboldFont(ui->lblSettings, TitleFontSize);
+    SetRegularFont(settingsTable, RegularFontSize);
+    ui->lblSettings->setText(Globalize::Translate(TranslationKey::Settings));
+    ConnectSignals();
+
+    const std::pair<QToolButton*, QString> toolTips[] = {
+        {ui->btnAdd, TranslationKey::Add},
+        {ui->btnEdit, TranslationKey::Edit},
+        {ui->btnDelete, TranslationKey::Exclude},
+        {ui->btnExport, TranslationKey::Export},
+    };
+    for (const auto& [button, key] : toolTips) {
+        button->setToolTip(Globalize::Translate(key));
+        // Icon-only buttons are named for screen readers by their tool tips.
+        button->setAccessibleName(button->toolTip());
+    }
+    settingsTable->setAccessibleName(ui->lblSettings->text());
+
+    RefreshSettingsTable();
+}
+
+SilentInstallHelperWindow::~SilentInstallHelperWindow()
+{
+    delete ui;
+}
+
+BaseTableWidget* SilentInstallHelperWindow::SettingsTable() const
+{
+    return settingsTable;
+}
+
+void SilentInstallHelperWindow::ApplyStyle()
+{
+    SetWidgetIcon(ui->btnAdd, QStringLiteral("add.png"), ToolIconSize, false);
+    SetWidgetIcon(ui->btnEdit, QStringLiteral("edit.png"), ToolIconSize, false);
+    SetWidgetIcon(ui->btnDelete, QStringLiteral("delete.png"), ToolIconSize, false);
+    SetWidgetIcon(ui->btnExport, QStringLiteral("export.png"), ToolIconSize, false);
+
+    SetWidgetStyle(ui->background, QStringLiteral("qframe-background-style.qss"));
+    SetWidgetStyle(ui->containerActionSettings, QStringLiteral("qgroupbox-container-style.qss"));
+    SetWidgetStyle(ui->lblSettings, QStringLiteral("qlabel-style.qss"));
+    for (QToolButton* button : {ui->btnAdd, ui->btnEdit, ui->btnDelete, ui->btnExport}) {
+        SetWidgetStyle(button, QStringLiteral("qtoolbutton-style.qss"));
+    }
+    SetTableWidgetStyle(settingsTable);
+}
+
+void SilentInstallHelperWindow::ConnectSignals()
+{
+    connect(ui->btnAdd, &QToolButton::clicked, this, &SilentInstallHelperWindow::ShowAddSettingDialog);
+    connect(ui->btnEdit, &QToolButton::clicked, this, &SilentInstallHelperWindow::ShowEditSettingDialog);
+    connect(ui->btnDelete, &QToolButton::clicked, this, &SilentInstallHelperWindow::ShowRemoveSettingDialog);
+    connect(ui->btnExport, &QToolButton::clicked, this, [this] { ExportSettings(this); });
+    connect(settingsTable, &QTableWidget::itemSelectionChanged, this,
+            &SilentInstallHelperWindow::UpdateButtonsOnSelection);
+    connect(settingsTable, &QTableWidget::itemDoubleClicked, this,
+            &SilentInstallHelperWindow::ShowEditSettingDialog);
+}
+
+void SilentInstallHelperWindow::RefreshSettingsTable()
+{
+    settingsTable->clearContents();
+    settingsTable->setRowCount(0);
+
+    int row = 0;
+    for (const auto& [name, value] : settingsRows) {
+        settingsTable->insertRow(row);
+        settingsTable->setItem(row, 0, CellItem(QString::fromStdString(name)));
+        settingsTable->setItem(row, 1, CellItem(QString::fromStdString(value)));
+        // Rebuilt per row so that the descriptions follow the language loaded last.
+        SettingsDataMapper();
+        const SettingsMap& catalogue = SettingsCatalogue();
+        const auto entry = catalogue.find(name);
+        if (entry != catalogue.end()) {
+            settingsTable->setItem(row, 2, CellItem(QString::fromStdString(entry->second.description)));
+        }
+        ++row;
+    }
+
+    ui->btnExport->setEnabled(!settingsRows.empty());
+    ui->btnEdit->setEnabled(false);
+    ui->btnDelete->setEnabled(false);
+    settingsTable->hasRowSelection = false;
+}
+
+void SilentInstallHelperWindow::UpdateButtonsOnSelection()
+{
+    settingsTable->hasRowSelection = true;
+    const QList<QTableWidgetItem*> selected = settingsTable->selectedItems();
+    if (selected.isEmpty()) {
+        return;
+    }
+    ui->btnEdit->setEnabled(true);
+    ui->btnDelete->setEnabled(selected.first()->text() != QString::fromStdString(SettingName::HostAddress));
+}
+
+void SilentInstallHelperWindow::ShowAddSettingDialog()
+{
+    SettingsDialog dialog(this, &settingsRows, &settingsMap);
+    dialog.SetupAddSetting();
+    dialog.exec();
+}
+
+void SilentInstallHelperWindow::ShowEditSettingDialog()
+{
+    const QList<QTableWidgetItem*> selected = settingsTable->selectedItems();
+    if (selected.isEmpty()) {
+        return;
+    }
+    // Whole rows are selected: the name and value cells of the selected row.
+    const int row = selected.first()->row();
+    const QTableWidgetItem* name = settingsTable->item(row, 0);
+    const QTableWidgetItem* value = settingsTable->item(row, 1);
+    if (name == nullptr || value == nullptr) {
+        return;
+    }
+    SettingsDialog dialog(this, &settingsRows, &settingsMap);
+    dialog.SetupEditSetting(name->text().toStdString(), value->text().toStdString());
+    dialog.exec();
+}
+
+void SilentInstallHelperWindow::ShowRemoveSettingDialog()
+{
+    const QList<QTableWidgetItem*> selected = settingsTable->selectedItems();
+    if (selected.isEmpty() || selected.first()->text() == QString::fromStdString(SettingName::HostAddress)) {
+        return;
+    }
+    RemoveSettingsDialog dialog(this, &settingsRows, selected.first()->text().toStdString());
+    dialog.exec();
+}
+
+void SilentInstallHelperWindow::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        ShowEditSettingDialog();
+        break;
+    case Qt::Key_Delete:
+        ShowRemoveSettingDialog();
+        break;
+    case Qt::Key_F5:
+        RefreshSettingsTable();
+        break;
+    default:
+        break;
+    }
+}
+
+void SilentInstallHelperWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ThemeChange) {
+        ApplyStyle();
+    }
+}

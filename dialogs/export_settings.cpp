@@ -1,0 +1,29 @@
+#include "export_settings.h"
+
+#include "fileexporteddialog.h"
+#include "globalize.h"
+#include "settings_document.h"
+#include "translation_keys.h"
+
+#include <QFileDialog>
+#include <QStandardPaths>
+
+#include <stdexcept>
+
+void ExportSettings(QWidget* window)
+{
+    const QString path = QFileDialog::getSaveFileName(
+        window, QString(), QStandardPaths::writableLocation(QStandardPaths::HomeLocation), QStringLiteral("(*.json)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    try {
+        SaveJsonToWFile(path.toStdWString(), SettingsJson);
+    } catch (const std::runtime_error& error) {
+        auto* notice = new FileExportedDialog(QString::fromStdString(error.what()), window);
+        notice->SetIcon(QStringLiteral("times-circle.png"));
+        return;
+    }
+    auto* notice = new FileExportedDialog(Globalize::Translate(TranslationKey::FileExportedInfo), window);
+    notice->SetIcon(QStringLiteral("notify-circle.png"));
+}

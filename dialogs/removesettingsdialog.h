@@ -1,0 +1,31 @@
+#pragma once
+
+#include "settings_document.h"
+
+#include <QDialog>
+
+#include <string>
+
+namespace Ui {
+class RemoveSettingsDialog;
+}
+
+// Asks before a setting is taken out of the document.
+class RemoveSettingsDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    RemoveSettingsDialog(QWidget* parent, SettingsRows* rows, const std::string& settingName);
+    ~RemoveSettingsDialog() override;
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void ApplyStyle();
+    void ConfirmRemoval();
+
+    Ui::RemoveSettingsDialog* ui;
+    SettingsRows* rows;
+    std::string settingName;
+};

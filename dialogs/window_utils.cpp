@@ -1,0 +1,93 @@
+#include "window_utils.h"
+
+#include "fonts.h"
+
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QFontDatabase>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QStringListModel>
+#include <QTextEdit>
+
+#include <algorithm>
+#include <stdexcept>
+
+void SetupCompleter(const QStringList& items, QLineEdit* lineEdit, QObject* parent)
+{
+    if (lineEdit == nullptr || parent == nullptr) {
+        throw std::runtime_error("SetupCompleter: Invalid widget pointer.");
+    }
+    auto* completer = new QCompleter(items, parent);
+    QAbstractItemView* popup = completer->popup();
+    popup->setSelectionModel(new QItemSelectionModel(completer->completionModel(), popup));
+    popup->setFont(QFont(QFontDatabase::applicationFontFamilies(0).value(0), RegularFontSize, QFont::Normal, false));
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    popup->selectionModel()->select(completer->completionModel()->index(0, 0), QItemSelectionModel::Select);
+    lineEdit->setCompleter(completer);
+}
+
+void ShowValidationMessage(const ValidationMessageLayout& layout, const QString& message)
+{
+    QTextEdit* area = layout.messageArea;
+    if (layout.window == nullptr || area == nullptr || layout.primaryButton == nullptr
+        || layout.secondaryButton == nullptr) {
+        throw std::runtime_error("ShowValidationMessage: Invalid widget pointer.");
+    }
+
+    area->show();
+    // Release the height fixed for an earlier message, so growth is always
+    // measured from the area's own geometry.
+    area->setMinimumHeight(0);
+    area->setMaximumHeight(QWIDGETSIZE_MAX);
+    area->setGeometry(layout.messageGeometry);
+
+    area->setFrameStyle(0);
+    area->viewport()->setAutoFillBackground(false);
+    area->viewport()->setCursor(Qt::ArrowCursor);
+    area->setFocusPolicy(Qt::NoFocus);
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setReadOnly(true);
+    area->setTextInteractionFlags(Qt::NoTextInteraction);
+
+    area->setPlainText(message);
+    area->setAlignment(Qt::AlignHCenter);
+    area->setStyleSheet(QStringLiteral("color: #e04441;"));
+    SetSemiboldFont(area, RegularFontSize);
+
+    // The viewport learns its width only when shown; lay the text out at the final width now.
+    area->document()->setTextWidth(layout.messageGeometry.width());
+    const int growth = std::max(0, static_cast<int>(area->document()->size().height()) - area->height());
+    area->setFixedHeight(area->height() + growth);
+
+    for (QWidget* button : {layout.secondaryButton, layout.primaryButton}) {
+        button->move(button->x(), layout.buttonTop + growth);
+    }
+    layout.primaryButton->setEnabled(false);
+
+    const QSize size(layout.window->width(), layout.windowHeight + growth);
+    layout.window->setMinimumSize(size);
+    layout.window->setMaximumSize(size);
+    layout.window->resize(size);
+}
+
+void ResizeWindowAfterValidateFields(QWidget* window, QWidget* primaryButton, QWidget* secondaryButton,
+                                     QTextEdit* messageArea, const int& windowHeight, const int& buttonTop)
+{
+    if (window == nullptr || primaryButton == nullptr || secondaryButton == nullptr || messageArea == nullptr) {
+        throw std::runtime_error("ResizeWindowAfterValidateFields: Invalid widget pointer.");
+    }
+    const QSize size(window->width(), windowHeight);
+    window->setMinimumSize(size);
+    window->setMaximumSize(size);
+    window->resize(size);
+
+    messageArea->hide();
+    messageArea->clear();
+
+    for (QWidget* button : {secondaryButton, primaryButton}) {
+        button->move(button->x(), buttonTop);
+    }
+    primaryButton->setEnabled(true);
+}
