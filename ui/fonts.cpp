@@ -62,7 +62,11 @@ namespace WindowUtils {
 
 void SetupApplicationStyle()
 {
+    // Changing the style resets the per-class fonts to the platform's; keep the
+    // tool-tip font that the font set-up chose.
+    const QFont toolTipFont = QToolTip::font();
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("fusion")));
+    QToolTip::setFont(toolTipFont);
     spdlog::debug("WindowUtils application style setup finished successfully.");
 }
 

@@ -1,0 +1,116 @@
+#include "fonts.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QStyle>
+#include <QTest>
+#include <QToolTip>
+
+#include <spdlog/sinks/ostream_sink.h>
+#include <spdlog/spdlog.h>
+
+#include <functional>
+#include <sstream>
+#include <stdexcept>
+
+class TestFonts : public QObject {
+    Q_OBJECT
+
+    std::ostringstream log;
+
+private slots:
+    void initTestCase()
+    {
+        auto sink = std::make_shared<spdlog::sinks::ostream_sink_st>(log);
+        sink->set_pattern("%l|%v");
+        spdlog::default_logger()->sinks().push_back(sink);
+    }
+
+    // Without a change of the logger's level the set-up lines stay hidden; at
+    // debug level they appear once each, in order.
+    void setupRegistersAndLogs()
+    {
+        FontUtil::Setup();
+        WindowUtils::SetupApplicationStyle();
+        QCOMPARE(QString::fromStdString(log.str()), QString());
+
+        spdlog::set_level(spdlog::level::debug);
+        FontUtil::Setup();
+        WindowUtils::SetupApplicationStyle();
+        spdlog::set_level(spdlog::level::info);
+        QCOMPARE(QString::fromStdString(log.str()),
+                 QStringLiteral("debug|FontUtils setup finished successfully.\n"
+                                "debug|WindowUtils application style setup finished successfully.\n"));
+
+        for (int id = 0; id < 3; ++id) {
+            QVERIFY(!QFontDatabase::applicationFontFamilies(id).isEmpty());
+        }
+        const QFont toolTip = QToolTip::font();
+        QCOMPARE(toolTip.family(), QFontDatabase::applicationFontFamilies(0).first());
+        QCOMPARE(toolTip.pointSize(), 10);
+        QCOMPARE(toolTip.weight(), QFont::Normal);
+        QVERIFY(!toolTip.italic());
+        QCOMPARE(QApplication::style()->name(), QStringLiteral("fusion"));
+    }
+
+    void weights_data()
+    {
+        QTest::addColumn<int>("operation");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("weight");
+        QTest::addColumn<int>("fontId");
+        QTest::newRow("regular 10") << 0 << 10 << int(QFont::Normal) << 0;
+        QTest::newRow("semibold 14") << 1 << 14 << int(QFont::DemiBold) << 1;
+        QTest::newRow("bold 14") << 2 << 14 << int(QFont::Bold) << 2;
+        QTest::newRow("bold 10") << 2 << 10 << int(QFont::Bold) << 2;
+    }
+
+    void weights()
+    {
+        QFETCH(int, operation);
+        QFETCH(int, size);
+        QFETCH(int, weight);
+        QFETCH(int, fontId);
+        const std::function<void(QWidget*, const int&)> operations[] = {SetRegularFont, SetSemiboldFont, SetBoldFont};
+        QLabel label(QStringLiteral("Configurations"));
+        // A font set earlier is replaced, not merged.
+        QFont previous(QStringLiteral("Serif"), 30);
+        previous.setItalic(true);
+        label.setFont(previous);
+        operations[operation](&label, size);
+        QCOMPARE(label.font().family(), QFontDatabase::applicationFontFamilies(fontId).first());
+        QCOMPARE(label.font().pointSize(), size);
+        QCOMPARE(label.font().weight(), QFont::Weight(weight));
+        QVERIFY(!label.font().italic());
+        // The face actually used is the bundle's, in that weight, not a substitute.
+        const QFontInfo used(label.font());
+        QCOMPARE(used.family(), QFontDatabase::applicationFontFamilies(fontId).first());
+        QCOMPARE(used.weight(), weight);
+    }
+
+    void nullWidget_data()
+    {
+        QTest::addColumn<int>("operation");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("regular") << 0 << "FontUtil - SetRegularFont failed: invalid widget pointer";
+        QTest::newRow("semibold") << 1 << "FontUtil - SetSemiboldFont failed: invalid widget pointer";
+        QTest::newRow("bold") << 2 << "FontUtil - SetBoldFont failed: invalid widget pointer";
+    }
+
+    void nullWidget()
+    {
+        QFETCH(int, operation);
+        QFETCH(QString, message);
+        const std::function<void(QWidget*, const int&)> operations[] = {SetRegularFont, SetSemiboldFont, SetBoldFont};
+        try {
+            operations[operation](nullptr, 10);
+            QFAIL("no exception");
+        } catch (const std::runtime_error& error) {
+            QCOMPARE(QString::fromUtf8(error.what()), message);
+        }
+    }
+};
+
+QTEST_MAIN(TestFonts)
+#include "tst_fonts.moc"
