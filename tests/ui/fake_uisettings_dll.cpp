@@ -25,14 +25,14 @@ struct Unknown {
     virtual ULONG STDMETHODCALLTYPE Release() = 0;
 };
 
-struct Inspectable : Unknown {
+struct RuntimeObject : Unknown {
     virtual HRESULT STDMETHODCALLTYPE GetIids(ULONG* count, IID** iids) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetRuntimeClassName(HStringHandle* className) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetTrustLevel(int* trustLevel) = 0;
 };
 
-struct ActivationFactory : Inspectable {
-    virtual HRESULT STDMETHODCALLTYPE ActivateInstance(Inspectable** instance) = 0;
+struct ActivationFactory : RuntimeObject {
+    virtual HRESULT STDMETHODCALLTYPE ActivateInstance(RuntimeObject** instance) = 0;
 };
 
 struct Color {
@@ -46,14 +46,14 @@ struct EventToken {
     std::int64_t value;
 };
 
-struct UISettings3 : Inspectable {
+struct UISettings3 : RuntimeObject {
     virtual HRESULT STDMETHODCALLTYPE GetColorValue(int desiredColor, Color* value) = 0;
     virtual HRESULT STDMETHODCALLTYPE add_ColorValuesChanged(void* handler, EventToken* cookie) = 0;
     virtual HRESULT STDMETHODCALLTYPE remove_ColorValuesChanged(EventToken cookie) = 0;
 };
 
 constexpr IID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr IID kIidInspectable = {0xAF86E2E0, 0xB12D, 0x4C6A, {0x9C, 0x5A, 0xD7, 0xAA, 0x65, 0x10, 0x1E, 0x90}};
+constexpr IID kIidRuntimeObject = {0xAF86E2E0, 0xB12D, 0x4C6A, {0x9C, 0x5A, 0xD7, 0xAA, 0x65, 0x10, 0x1E, 0x90}};
 constexpr IID kIidActivationFactory = {0x00000035, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 constexpr IID kIidUISettings3 = {0x03021BE4, 0x5254, 0x4781, {0x81, 0x94, 0x51, 0x68, 0xF7, 0xD0, 0x6D, 0x7B}};
 
@@ -75,7 +75,7 @@ public:
         if (object == nullptr) {
             return E_POINTER;
         }
-        if (SameIid(iid, kIidUnknown) || SameIid(iid, kIidInspectable) || SameIid(iid, kIidUISettings3)) {
+        if (SameIid(iid, kIidUnknown) || SameIid(iid, kIidRuntimeObject) || SameIid(iid, kIidUISettings3)) {
             *object = static_cast<UISettings3*>(this);
             AddRef();
             return S_OK;
@@ -128,7 +128,7 @@ public:
         if (object == nullptr) {
             return E_POINTER;
         }
-        if (SameIid(iid, kIidUnknown) || SameIid(iid, kIidInspectable) || SameIid(iid, kIidActivationFactory)) {
+        if (SameIid(iid, kIidUnknown) || SameIid(iid, kIidRuntimeObject) || SameIid(iid, kIidActivationFactory)) {
             *object = static_cast<ActivationFactory*>(this);
             return S_OK;
         }
@@ -141,7 +141,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetRuntimeClassName(HStringHandle*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetTrustLevel(int*) override { return E_NOTIMPL; }
 
-    HRESULT STDMETHODCALLTYPE ActivateInstance(Inspectable** instance) override
+    HRESULT STDMETHODCALLTYPE ActivateInstance(RuntimeObject** instance) override
     {
         if (instance == nullptr) {
             return E_POINTER;
@@ -173,8 +173,9 @@ bool IsUISettingsClass(HStringHandle name)
 
 } // namespace
 
-extern "C" __declspec(dllexport) HRESULT WINAPI DllGetActivationFactory(HStringHandle className,
-                                                                         ActivationFactory** result)
+// MinGW exports a DLL's global functions automatically; extern "C" keeps the
+// plain name that GetProcAddress asks for.
+extern "C" HRESULT WINAPI DllGetActivationFactory(HStringHandle className, ActivationFactory** result)
 {
     if (result == nullptr) {
         return E_POINTER;
@@ -190,7 +191,7 @@ extern "C" __declspec(dllexport) HRESULT WINAPI DllGetActivationFactory(HStringH
 
 // Lets the driver see how often the factory was asked for, how many instances
 // were made and how many are still alive (0 once every reference is released).
-extern "C" __declspec(dllexport) void WINAPI FakeUISettingsCounters(long* requests, long* made, long* alive)
+extern "C" void WINAPI FakeUISettingsCounters(long* requests, long* made, long* alive)
 {
     *requests = factoryRequests;
     *made = activations;
