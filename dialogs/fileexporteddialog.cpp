@@ -22,10 +22,9 @@ FileExportedDialog::FileExportedDialog(const QString& message, QWidget* parent)
     SetRegularFont(ui->lblFileExportedInfo, RegularFontSize);
     SetRegularFont(ui->btnClose, RegularFontSize);
     ui->lblFileExportedInfo->setText(message);
-    // The label keeps to one line; a long error text stays readable as its tool tip.
-    if (ui->lblFileExportedInfo->fontMetrics().horizontalAdvance(message) > ui->lblFileExportedInfo->width()) {
-        ui->lblFileExportedInfo->setToolTip(message);
-    }
+    // The label keeps to one line and the dialog cuts it off; the whole text stays
+    // readable as its tool tip.
+    ui->lblFileExportedInfo->setToolTip(message);
     ui->lblFileExportedInfo->setAccessibleName(message);
     ui->btnClose->setText(Globalize::Translate(TranslationKey::Close));
     connect(ui->btnClose, &QPushButton::clicked, this, &QDialog::close);
