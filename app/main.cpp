@@ -15,6 +15,8 @@
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    // Lets Wayland compositors match the window to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.orvane.SilentInstallHelper"));
     std::int32_t localeId = DefaultLocaleId;
     std::unique_ptr<LanguageSelectorDialog> selector;
     try {
