@@ -1,4 +1,5 @@
 #include "globalize.h"
+#include "globalize_p.h"
 
 #include <QFile>
 #include <QMap>
@@ -58,6 +59,11 @@ void LoadTranslationFile(const std::string& fileName)
         throw std::runtime_error("Translation file not found");
     }
 
+    PairTranslationLines(localeFile, keyFile, TranslationMap);
+}
+
+void PairTranslationLines(QIODevice& localeFile, QIODevice& keyFile, QMap<QString, QString>& translations)
+{
     QTextStream localeStream(&localeFile);
     QTextStream keyStream(&keyFile);
     localeStream.setEncoding(QStringConverter::Utf8);
@@ -68,7 +74,7 @@ void LoadTranslationFile(const std::string& fileName)
     QString key;
     QString text;
     while (keyStream.readLineInto(&key) && localeStream.readLineInto(&text)) {
-        TranslationMap.insert(key, text);
+        translations.insert(key, text);
     }
 }
 

@@ -1,0 +1,61 @@
+// FindSetting and IsSettingValueInvalid with arbitrary names (any bytes) and values
+// (any UTF-16 code units, lone surrogates included). The input is the name, a NUL
+// byte, then the value's code units.
+#include "globalize.h"
+#include "settings_catalogue.h"
+#include "value_validation.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+const SettingsMap* Catalogue = nullptr;
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    Globalize::LoadLanguage(DefaultLocaleId);
+    SettingsDataMapper();
+    static const SettingsMap catalogue = GetSettingsMap();
+    Catalogue = &catalogue;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const auto* end = data + size;
+    const auto* nul = static_cast<const std::uint8_t*>(std::memchr(data, 0, size));
+    const std::string name(reinterpret_cast<const char*>(data), nul ? static_cast<std::size_t>(nul - data) : size);
+    std::vector<char16_t> units;
+    for (const std::uint8_t* p = nul ? nul + 1 : end; p + 1 < end; p += 2) {
+        units.push_back(static_cast<char16_t>(p[0] | (p[1] << 8)));
+    }
+    const QString value(reinterpret_cast<const QChar*>(units.data()), static_cast<qsizetype>(units.size()));
+
+    const auto entry = FindSetting(*Catalogue, name);
+    const bool invalid = IsSettingValueInvalid(*Catalogue, name, value);
+    if (entry == Catalogue->end()) {
+        if (!invalid) {
+            std::abort(); // an unknown name is never valid
+        }
+        return 0;
+    }
+    if (!EqualsIgnoringAsciiCase(entry->first, name)) {
+        std::abort();
+    }
+    if (entry->second.kind == SettingValueKind::Text && invalid) {
+        std::abort(); // free text takes anything
+    }
+    // Valid values of the other rules are plain ASCII without line breaks.
+    if (!invalid && entry->second.kind != SettingValueKind::Text) {
+        for (const QChar c : value) {
+            if (c.unicode() < 0x21 || c.unicode() > 0x7e) {
+                std::abort();
+            }
+        }
+    }
+    return 0;
+}
