@@ -1,0 +1,679 @@
+#include "app_test_support.h"
+
+#include "basetablewidget.h"
+#include "fonts.h"
+#include "globalize.h"
+#include "settings_catalogue.h"
+#include "settings_document.h"
+#include "silentinstallhelperwindow.h"
+
+#include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <spdlog/sinks/ostream_sink.h>
+#include <spdlog/spdlog.h>
+
+#include <algorithm>
+#include <iterator>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+const QString HostAddressDescription = QStringLiteral("Address for connection to Orvane Print Host.");
+const std::string MapperLogLine = "SettingsDataMapper: settings mapping finished successfully.";
+
+// What a modal dialog showed when it opened.
+struct ModalView {
+    bool opened = false;
+    QString className;
+    QString title;
+    QString name;
+    bool nameEnabled = true;
+    QString value;
+};
+
+ModalView Observe(QWidget* modal)
+{
+    ModalView view;
+    view.opened = true;
+    view.className = QString::fromLatin1(modal->metaObject()->className());
+    if (auto* title = modal->findChild<QLabel*>(QStringLiteral("lblSettingActionTitle"))) {
+        view.title = title->text();
+    }
+    if (auto* name = modal->findChild<QLineEdit*>(QStringLiteral("txbSettingName"))) {
+        view.name = name->text();
+        view.nameEnabled = name->isEnabled();
+    }
+    if (auto* value = modal->findChild<QLineEdit*>(QStringLiteral("txbSettingValue"))) {
+        view.value = value->text();
+    }
+    return view;
+}
+
+// Counts the debug lines of the catalogue builder written to the default logger.
+class LogCapture {
+public:
+    LogCapture()
+        : sink_(std::make_shared<spdlog::sinks::ostream_sink_mt>(stream_))
+    {
+        spdlog::default_logger()->sinks().push_back(sink_);
+    }
+    ~LogCapture()
+    {
+        auto& sinks = spdlog::default_logger()->sinks();
+        sinks.erase(std::remove(sinks.begin(), sinks.end(), sink_), sinks.end());
+    }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    int Count(const std::string& message) const
+    {
+        std::istringstream lines(stream_.str());
+        int count = 0;
+        for (std::string line; std::getline(lines, line);) {
+            const bool ends = line.size() >= message.size()
+                && line.compare(line.size() - message.size(), message.size(), message) == 0;
+            count += ends ? 1 : 0;
+        }
+        return count;
+    }
+    void Clear() { stream_.str(std::string()); }
+
+private:
+    std::ostringstream stream_;
+    std::shared_ptr<spdlog::sinks::ostream_sink_mt> sink_;
+};
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<SilentInstallHelperWindow> window;
+
+    template <typename T>
+    T* Child(const char* name) const
+    {
+        return window->findChild<T*>(QString::fromLatin1(name));
+    }
+    QToolButton* Button(const char* name) const { return Child<QToolButton>(name); }
+    QTableWidget* Table() const { return window->SettingsTable(); }
+
+    QStringList Names() const { return ColumnTexts(Table(), 0); }
+
+    int RowOf(const QString& name) const { return Names().indexOf(name); }
+
+    // Adds a setting the way a user does: the add button, typing, the action button.
+    bool AddThroughEditor(const QString& name, const QString& value)
+    {
+        bool actionEnabled = false;
+        auto fillIn = [&](QWidget* dialog) {
+            auto* nameEdit = dialog->findChild<QLineEdit*>(QStringLiteral("txbSettingName"));
+            auto* valueEdit = dialog->findChild<QLineEdit*>(QStringLiteral("txbSettingValue"));
+            auto* action = dialog->findChild<QPushButton*>(QStringLiteral("btnAction"));
+            if (nameEdit == nullptr || valueEdit == nullptr || action == nullptr) {
+                return;
+            }
+            QTest::keyClicks(nameEdit, name);
+            ClosePopups();
+            QTest::keyClicks(valueEdit, value);
+            actionEnabled = action->isEnabled();
+            action->click();
+        };
+        const bool opened = RunWithModal([this] { QTest::mouseClick(Button("btnAdd"), Qt::LeftButton); }, fillIn);
+        return opened && actionEnabled && RowOf(name) >= 0;
+    }
+
+    void SelectRowByClick(int row, int column = 0)
+    {
+        QTableWidget* table = Table();
+        const QRect cell = table->visualItemRect(table->item(row, column));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QuietOffscreenNotices();
+        FontUtil::Setup();
+        WindowUtils::SetupApplicationStyle();
+        Globalize::LoadLanguage(DefaultLocaleId);
+        SettingsDataMapper();
+        // The program's own lines are debug lines; only the capture sinks should see them.
+        for (auto& sink : spdlog::default_logger()->sinks()) {
+            sink->set_level(spdlog::level::info);
+        }
+        spdlog::set_level(spdlog::level::debug);
+    }
+
+    void init()
+    {
+        Globalize::LoadLanguage(DefaultLocaleId);
+        SettingsJson = nullptr;
+        window = std::make_unique<SilentInstallHelperWindow>();
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        Globalize::LoadLanguage(DefaultLocaleId);
+    }
+
+    void startsWithHostAddressOnly()
+    {
+        QTableWidget* table = Table();
+        QCOMPARE(table->rowCount(), 1);
+        QCOMPARE(table->columnCount(), 3);
+        const QStringList expected{QStringLiteral("HostAddress"), QStringLiteral("https://127.0.0.1:56569"),
+                                   HostAddressDescription};
+        for (int column = 0; column < 3; ++column) {
+            QVERIFY(table->item(0, column) != nullptr);
+            QCOMPARE(table->item(0, column)->text(), expected[column]);
+            QCOMPARE(table->item(0, column)->toolTip(), expected[column]);
+        }
+        QVERIFY(table->selectedItems().isEmpty());
+        QCOMPARE(SettingsJson.dump(), std::string("{\"HostAddress\":\"https://127.0.0.1:56569\"}"));
+
+        QVERIFY(Button("btnAdd")->isEnabled());
+        QVERIFY(Button("btnExport")->isEnabled());
+        QVERIFY(!Button("btnEdit")->isEnabled());
+        QVERIFY(!Button("btnDelete")->isEnabled());
+
+        QCOMPARE(QApplication::focusWidget(), Child<QLabel>("lblSettings"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("Orvane Print Agent - Silent Install Helper"));
+        QCOMPARE(Child<QLabel>("lblSettings")->text(), QStringLiteral("Configurations"));
+
+        QCOMPARE(window->size(), QSize(860, 492));
+        QCOMPARE(window->minimumSize(), QSize(860, 492));
+        QCOMPARE(window->maximumSize(), QSize(860, 492));
+        const Qt::WindowFlags flags = window->windowFlags();
+        QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
+        QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+        QVERIFY(flags.testFlag(Qt::CustomizeWindowHint));
+
+        // Icon-only buttons: screen readers announce the tool tip.
+        const QStringList toolTips{"Add", "Edit", "Delete", "Export"};
+        const char* names[] = {"btnAdd", "btnEdit", "btnDelete", "btnExport"};
+        for (int i = 0; i < 4; ++i) {
+            QToolButton* button = Button(names[i]);
+            QCOMPARE(button->toolTip(), toolTips[i]);
+            QCOMPARE(button->accessibleName(), button->toolTip());
+            QVERIFY(!button->icon().isNull());
+            QCOMPARE(button->iconSize(), QSize(22, 22));
+        }
+    }
+
+    void rowsInByteWiseNameOrder_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QStringList>("values");
+        // Byte order puts "SNMP..." before "Save..." and both after "HostAddress".
+        QTest::newRow("ascending") << QStringList{"BlockCopies", "SNMPQueryInterval", "SaveSpool", "XLSInsertionMode"}
+                                   << QStringList{"2", "30", "0", "1"};
+        QTest::newRow("descending") << QStringList{"XLSInsertionMode", "SaveSpool", "SNMPQueryInterval", "BlockCopies"}
+                                    << QStringList{"1", "0", "30", "2"};
+        QTest::newRow("mixed") << QStringList{"SaveSpool", "BlockCopies", "XLSInsertionMode", "SNMPQueryInterval"}
+                               << QStringList{"0", "2", "1", "30"};
+    }
+
+    void rowsInByteWiseNameOrder()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, values);
+        for (int i = 0; i < names.size(); ++i) {
+            QVERIFY2(AddThroughEditor(names[i], values[i]), qPrintable(names[i]));
+        }
+        QCOMPARE(Names(),
+                 (QStringList{"BlockCopies", "HostAddress", "SNMPQueryInterval", "SaveSpool", "XLSInsertionMode"}));
+        QCOMPARE(ColumnTexts(Table(), 1),
+                 (QStringList{"2", "https://127.0.0.1:56569", "30", "false", "1"}));
+        // Every known setting has its description, taken from the catalogue.
+        const SettingsMap catalogue = GetSettingsMap();
+        const QStringList descriptions = ColumnTexts(Table(), 2);
+        for (int row = 0; row < Names().size(); ++row) {
+            QCOMPARE(descriptions[row],
+                     QString::fromStdString(catalogue.at(Names()[row].toStdString()).description));
+        }
+        // The export keeps the order of insertion instead.
+        QStringList jsonOrder;
+        for (const auto& item : SettingsJson.items()) {
+            jsonOrder << QString::fromStdString(item.key());
+        }
+        QCOMPARE(jsonOrder, QStringList{"HostAddress"} + names);
+        // Edit and delete stay off after every refill.
+        QVERIFY(!Button("btnEdit")->isEnabled());
+        QVERIFY(!Button("btnDelete")->isEnabled());
+        QVERIFY(Table()->selectedItems().isEmpty());
+    }
+
+    void booleanOneShowsTrue()
+    {
+        QVERIFY(AddThroughEditor("SaveSpool", "1"));
+        const int row = RowOf("SaveSpool");
+        QCOMPARE(row, 1);
+        QCOMPARE(Table()->item(row, 1)->text(), QStringLiteral("true"));
+        QCOMPARE(Table()->item(row, 1)->toolTip(), QStringLiteral("true"));
+        QVERIFY(SettingsJson["SaveSpool"].is_string());
+        QCOMPARE(SettingsJson["SaveSpool"].get<std::string>(), std::string("true"));
+        QVERIFY(Button("btnExport")->isEnabled());
+    }
+
+    void selectionDrivesEditAndDelete()
+    {
+        QVERIFY(AddThroughEditor("SaveSpool", "1"));
+        QSignalSpy selections(Table(), &QTableWidget::itemSelectionChanged);
+
+        SelectRowByClick(RowOf("HostAddress"), 1);
+        QCOMPARE(selections.count(), 1);
+        QVERIFY(Button("btnEdit")->isEnabled());
+        QVERIFY(!Button("btnDelete")->isEnabled());
+        QVERIFY(window->SettingsTable()->hasRowSelection);
+
+        SelectRowByClick(RowOf("SaveSpool"), 2);
+        QVERIFY(Button("btnEdit")->isEnabled());
+        QVERIFY(Button("btnDelete")->isEnabled());
+
+        // A selection made by the program counts as well.
+        Table()->selectRow(RowOf("HostAddress"));
+        QVERIFY(!Button("btnDelete")->isEnabled());
+        QVERIFY(Button("btnEdit")->isEnabled());
+
+        // Clearing the selection leaves the buttons as they were.
+        Table()->clearSelection();
+        QVERIFY(Button("btnEdit")->isEnabled());
+        QVERIFY(!Button("btnDelete")->isEnabled());
+    }
+
+    void editRequests_data()
+    {
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<bool>("opens");
+        for (const char* trigger : {"Return on window", "Enter on window", "Return in table", "Enter in table",
+                                    "edit button"}) {
+            QTest::newRow(qPrintable(QStringLiteral("%1, SaveSpool").arg(QLatin1String(trigger))))
+                << trigger << "SaveSpool" << true;
+            QTest::newRow(qPrintable(QStringLiteral("%1, HostAddress").arg(QLatin1String(trigger))))
+                << trigger << "HostAddress" << true;
+            QTest::newRow(qPrintable(QStringLiteral("%1, nothing selected").arg(QLatin1String(trigger))))
+                << trigger << "" << false;
+        }
+    }
+
+    void editRequests()
+    {
+        QFETCH(QString, trigger);
+        QFETCH(QString, selected);
+        QFETCH(bool, opens);
+        QVERIFY(AddThroughEditor("SaveSpool", "1"));
+        if (!selected.isEmpty()) {
+            SelectRowByClick(RowOf(selected));
+        }
+        QWidget* target = trigger.endsWith(QLatin1String("in table")) ? static_cast<QWidget*>(Table()) : window.get();
+        const Qt::Key key = trigger.startsWith(QLatin1String("Enter")) ? Qt::Key_Enter : Qt::Key_Return;
+        const Qt::KeyboardModifiers modifiers = key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier;
+
+        ModalView view;
+        const bool opened = RunWithModal(
+            [&] {
+                if (trigger == QLatin1String("edit button")) {
+                    QTest::mouseClick(Button("btnEdit"), Qt::LeftButton);
+                } else {
+                    QTest::keyClick(target, key, modifiers);
+                }
+            },
+            [&](QWidget* modal) { view = Observe(modal); });
+
+        QCOMPARE(opened, opens);
+        if (opens) {
+            QCOMPARE(view.className, QStringLiteral("SettingsDialog"));
+            QCOMPARE(view.title, QStringLiteral("Edit record"));
+            QCOMPARE(view.name, selected);
+            QVERIFY(!view.nameEnabled);
+            QCOMPARE(view.value, Table()->item(RowOf(selected), 1)->text());
+        }
+        // Closing the editor without saving changes nothing.
+        QCOMPARE(Names(), (QStringList{"HostAddress", "SaveSpool"}));
+        QCOMPARE(SettingsJson.size(), std::size_t(2));
+    }
+
+    void editSavesNewValue()
+    {
+        QVERIFY(AddThroughEditor("SaveSpool", "1"));
+        SelectRowByClick(RowOf("SaveSpool"));
+        bool saved = false;
+        QVERIFY(RunWithModal([&] { QTest::keyClick(window.get(), Qt::Key_Return); },
+                             [&](QWidget* dialog) {
+                                 auto* value = dialog->findChild<QLineEdit*>(QStringLiteral("txbSettingValue"));
+                                 auto* action = dialog->findChild<QPushButton*>(QStringLiteral("btnAction"));
+                                 value->clear();
+                                 QTest::keyClicks(value, QStringLiteral("0"));
+                                 saved = action->isEnabled();
+                                 action->click();
+                             }));
+        QVERIFY(saved);
+        QCOMPARE(Table()->item(RowOf("SaveSpool"), 1)->text(), QStringLiteral("false"));
+        QCOMPARE(SettingsJson["SaveSpool"].get<std::string>(), std::string("false"));
+        // The save refilled the table: nothing selected, edit and delete off.
+        QVERIFY(Table()->selectedItems().isEmpty());
+        QVERIFY(!Button("btnEdit")->isEnabled());
+        QVERIFY(!Button("btnDelete")->isEnabled());
+    }
+
+    void doubleClickOpensEdit_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("column");
+        for (int column = 0; column < 3; ++column) {
+            QTest::newRow(qPrintable(QStringLiteral("SaveSpool column %1").arg(column))) << "SaveSpool" << column;
+            QTest::newRow(qPrintable(QStringLiteral("HostAddress column %1").arg(column))) << "HostAddress" << column;
+        }
+    }
+
+    void doubleClickOpensEdit()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, column);
+        QVERIFY(AddThroughEditor("SaveSpool", "1"));
+        QTableWidget* table = Table();
+        const QRect cell = table->visualItemRect(table->item(RowOf(name), column));
+        ModalView view;
+        // A real double-click: press, release, double-click, release.
+        auto doubleClick = [&] {
+            QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+            QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+            QTest::mouseRelease(table->viewport(), Qt::LeftButton, {}, cell.center());
+        };
+        QVERIFY(RunWithModal(doubleClick,
+                             [&](QWidget* modal) { view = Observe(modal); }));
+        QCOMPARE(view.title, QStringLiteral("Edit record"));
+        QCOMPARE(view.name, name);
+        QVERIFY(!view.nameEnabled);
+    }
+
+    void deleteRequests_data()
+    {
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QString>("trigger");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QStringList>("remaining");
+        const QStringList all{"BlockCopies", "HostAddress", "SaveSpool"};
+        const QStringList withoutSpool{"BlockCopies", "HostAddress"};
+        QTest::newRow("key, nothing selected") << "" << "key" << "" << false << all;
+        QTest::newRow("key, HostAddress") << "HostAddress" << "key" << "" << false << all;
+        QTest::newRow("button, HostAddress") << "HostAddress" << "button" << "" << false << all;
+        QTest::newRow("key in table, HostAddress") << "HostAddress" << "table key" << "" << false << all;
+        QTest::newRow("key, confirm") << "SaveSpool" << "key" << "btnConfirm" << true << withoutSpool;
+        QTest::newRow("key in table, confirm") << "SaveSpool" << "table key" << "btnConfirm" << true << withoutSpool;
+        QTest::newRow("button, confirm") << "SaveSpool" << "button" << "btnConfirm" << true << withoutSpool;
+        QTest::newRow("key, cancel") << "SaveSpool" << "key" << "btnCancel" << true << all;
+    }
+
+    void deleteRequests()
+    {
+        QFETCH(QString, selected);
+        QFETCH(QString, trigger);
+        QFETCH(QString, answer);
+        QFETCH(bool, opens);
+        QFETCH(QStringList, remaining);
+        QVERIFY(AddThroughEditor("SaveSpool", "1"));
+        QVERIFY(AddThroughEditor("BlockCopies", "2"));
+        if (!selected.isEmpty()) {
+            SelectRowByClick(RowOf(selected));
+        }
+        QString className;
+        const bool opened = RunWithModal(
+            [&] {
+                if (trigger == QLatin1String("button")) {
+                    QTest::mouseClick(Button("btnDelete"), Qt::LeftButton);
+                } else {
+                    QTest::keyClick(trigger == QLatin1String("key") ? static_cast<QWidget*>(window.get()) : Table(),
+                                    Qt::Key_Delete);
+                }
+            },
+            [&](QWidget* modal) {
+                className = QString::fromLatin1(modal->metaObject()->className());
+                if (auto* button = modal->findChild<QPushButton*>(answer)) {
+                    button->click();
+                }
+            });
+        QCOMPARE(opened, opens);
+        if (opens) {
+            QCOMPARE(className, QStringLiteral("RemoveSettingsDialog"));
+        }
+        QCOMPARE(Names(), remaining);
+        QCOMPARE(SettingsJson.size(), std::size_t(remaining.size()));
+        QCOMPARE(SettingsJson.contains("SaveSpool"), remaining.contains("SaveSpool"));
+        if (answer == QLatin1String("btnConfirm")) {
+            QVERIFY(Table()->selectedItems().isEmpty());
+            QVERIFY(!Button("btnEdit")->isEnabled());
+            QVERIFY(!Button("btnDelete")->isEnabled());
+            QVERIFY(!window->SettingsTable()->hasRowSelection);
+        }
+    }
+
+    void refreshKeyAndLogLines()
+    {
+        LogCapture log;
+        QVERIFY(AddThroughEditor("SaveSpool", "1"));
+        // The save refilled two rows.
+        QCOMPARE(log.Count(MapperLogLine), 2);
+        QVERIFY(AddThroughEditor("BlockCopies", "2"));
+        QCOMPARE(log.Count(MapperLogLine), 2 + 3);
+
+        for (QWidget* target : {static_cast<QWidget*>(window.get()), static_cast<QWidget*>(Table())}) {
+            SelectRowByClick(RowOf("SaveSpool"));
+            QVERIFY(Button("btnDelete")->isEnabled());
+            log.Clear();
+            QTest::keyClick(target, Qt::Key_F5);
+            QCOMPARE(log.Count(MapperLogLine), 3);
+            QCOMPARE(Names(), (QStringList{"BlockCopies", "HostAddress", "SaveSpool"}));
+            QCOMPARE(ColumnTexts(Table(), 1), (QStringList{"2", "https://127.0.0.1:56569", "true"}));
+            QVERIFY(Table()->selectedItems().isEmpty());
+            QVERIFY(!Button("btnEdit")->isEnabled());
+            QVERIFY(!Button("btnDelete")->isEnabled());
+            QVERIFY(Button("btnExport")->isEnabled());
+            QVERIFY(!window->SettingsTable()->hasRowSelection);
+        }
+
+        // A fresh window fills its single row once.
+        log.Clear();
+        SettingsJson = nullptr;
+        SilentInstallHelperWindow second;
+        QCOMPARE(log.Count(MapperLogLine), 1);
+    }
+
+    void otherKeysAreDropped_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("A") << int(Qt::Key_A) << int(Qt::NoModifier);
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << int(Qt::NoModifier);
+        QTest::newRow("Space") << int(Qt::Key_Space) << int(Qt::NoModifier);
+        QTest::newRow("F2") << int(Qt::Key_F2) << int(Qt::NoModifier);
+        QTest::newRow("Insert") << int(Qt::Key_Insert) << int(Qt::NoModifier);
+        QTest::newRow("Menu") << int(Qt::Key_Menu) << int(Qt::NoModifier);
+        QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier);
+        QTest::newRow("Ctrl+S") << int(Qt::Key_S) << int(Qt::ControlModifier);
+    }
+
+    void otherKeysAreDropped()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QVERIFY(AddThroughEditor("SaveSpool", "1"));
+        SelectRowByClick(RowOf("SaveSpool"));
+        QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers));
+        const bool opened = RunWithModal([&] { QApplication::sendEvent(window.get(), &press); });
+        // The base handler would have marked the key as ignored, handing it on.
+        QVERIFY(press.isAccepted());
+        QVERIFY(!opened);
+        QVERIFY(window->isVisible());
+        QCOMPARE(Names(), (QStringList{"HostAddress", "SaveSpool"}));
+        QCOMPARE(Table()->selectedItems().size(), 3);
+        QVERIFY(Button("btnEdit")->isEnabled());
+        QVERIFY(Button("btnDelete")->isEnabled());
+    }
+
+    void themeChangeReappliesLooks_data()
+    {
+        QTest::addColumn<int>("eventType");
+        QTest::addColumn<bool>("restyles");
+        QTest::newRow("theme") << int(QEvent::ThemeChange) << true;
+        QTest::newRow("style") << int(QEvent::StyleChange) << false;
+        QTest::newRow("palette") << int(QEvent::PaletteChange) << false;
+        QTest::newRow("font") << int(QEvent::FontChange) << false;
+        QTest::newRow("language") << int(QEvent::LanguageChange) << false;
+    }
+
+    void themeChangeReappliesLooks()
+    {
+        QFETCH(int, eventType);
+        QFETCH(bool, restyles);
+        QWidget* const styled[] = {Child<QWidget>("background"), Child<QWidget>("containerActionSettings"),
+                                   Child<QWidget>("lblSettings"),  Button("btnAdd"),
+                                   Button("btnEdit"),              Button("btnDelete"),
+                                   Button("btnExport"),            Table()};
+        QStringList sheets;
+        for (QWidget* widget : styled) {
+            QVERIFY(widget != nullptr);
+            QVERIFY2(!widget->styleSheet().isEmpty(), qPrintable(widget->objectName()));
+            sheets << widget->styleSheet();
+            widget->setStyleSheet(QString());
+        }
+        const char* iconButtons[] = {"btnAdd", "btnEdit", "btnDelete", "btnExport"};
+        for (const char* name : iconButtons) {
+            Button(name)->setIcon(QIcon());
+            Button(name)->setIconSize(QSize(5, 5));
+        }
+
+        QEvent change(static_cast<QEvent::Type>(eventType));
+        QApplication::sendEvent(window.get(), &change);
+
+        for (int i = 0; i < int(std::size(styled)); ++i) {
+            QCOMPARE(styled[i]->styleSheet(), restyles ? sheets[i] : QString());
+        }
+        for (const char* name : iconButtons) {
+            QCOMPARE(Button(name)->icon().isNull(), !restyles);
+            QCOMPARE(Button(name)->iconSize(), restyles ? QSize(22, 22) : QSize(5, 5));
+        }
+        // Texts and fonts are not renewed by a change event.
+        QCOMPARE(Child<QLabel>("lblSettings")->text(), QStringLiteral("Configurations"));
+    }
+
+    void themeChangeRestylesOpenEditor()
+    {
+        const char* names[] = {"background", "container", "lblSettingActionTitle", "btnCancel", "btnAction",
+                               "txbSettingName", "txbSettingValue"};
+        QStringList before;
+        QStringList cleared;
+        QStringList after;
+        QVERIFY(RunWithModal([this] { QTest::mouseClick(Button("btnAdd"), Qt::LeftButton); },
+                             [&](QWidget* dialog) {
+                                 for (const char* name : names) {
+                                     auto* widget = dialog->findChild<QWidget*>(QString::fromLatin1(name));
+                                     before << (widget ? widget->styleSheet() : QStringLiteral("<missing>"));
+                                     if (widget) {
+                                         widget->setStyleSheet(QString());
+                                     }
+                                 }
+                                 // What the desktop theme watcher does: every top-level widget hears of it.
+                                 const QWidgetList windows = QApplication::topLevelWidgets();
+                                 for (QWidget* topLevel : windows) {
+                                     QEvent change(QEvent::ThemeChange);
+                                     QApplication::sendEvent(topLevel, &change);
+                                 }
+                                 for (const char* name : names) {
+                                     auto* widget = dialog->findChild<QWidget*>(QString::fromLatin1(name));
+                                     after << (widget ? widget->styleSheet() : QStringLiteral("<missing>"));
+                                 }
+                             }));
+        QCOMPARE(before.size(), int(std::size(names)));
+        for (const QString& sheet : before) {
+            QVERIFY(!sheet.isEmpty() && sheet != QLatin1String("<missing>"));
+        }
+        QCOMPARE(after, before);
+        // The main window behind it was restyled too and still works.
+        QVERIFY(!Button("btnAdd")->styleSheet().isEmpty());
+        QVERIFY(AddThroughEditor("SaveSpool", "1"));
+    }
+
+    void exportButtonWritesDocument()
+    {
+        QVERIFY(AddThroughEditor("BlockCopies", "007"));
+        QVERIFY(AddThroughEditor("SaveSpool", "1"));
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QString path = folder.filePath(QStringLiteral("settings.json"));
+        QString filters = QStringLiteral("<none>");
+        QVERIFY(RunWithModal([this] { QTest::mouseClick(Button("btnExport"), Qt::LeftButton); },
+                             [&](QWidget* modal) {
+                                 auto* dialog = qobject_cast<QFileDialog*>(modal);
+                                 if (dialog == nullptr) {
+                                     return;
+                                 }
+                                 filters = dialog->nameFilters().join(QLatin1Char('|'));
+                                 dialog->selectFile(path);
+                                 QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+                             }));
+        QCOMPARE(filters, QStringLiteral("(*.json)"));
+
+        // The notice stays open, modal, after the export returned.
+        QWidget* notice = QApplication::activeModalWidget();
+        QVERIFY(notice != nullptr);
+        QCOMPARE(QString::fromLatin1(notice->metaObject()->className()), QStringLiteral("FileExportedDialog"));
+        QCOMPARE(notice->parentWidget(), window.get());
+        auto* info = notice->findChild<QLabel*>(QStringLiteral("lblFileExportedInfo"));
+        QVERIFY(info != nullptr);
+        QCOMPARE(info->text(), QStringLiteral("File exported successfully."));
+        notice->close();
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("{\r\n"
+                                            "    \"HostAddress\": \"https://127.0.0.1:56569\",\r\n"
+                                            "    \"BlockCopies\": \"007\",\r\n"
+                                            "    \"SaveSpool\": \"true\"\r\n"
+                                            "}\r\n"));
+    }
+
+    void portugueseWindow()
+    {
+        Globalize::LoadLanguage(1046);
+        SettingsJson = nullptr;
+        // The catalogue was built in English; the window's own fill follows the new language.
+        SilentInstallHelperWindow portuguese;
+        auto child = [&portuguese](const char* name) {
+            return portuguese.findChild<QWidget*>(QString::fromLatin1(name));
+        };
+        QCOMPARE(qobject_cast<QLabel*>(child("lblSettings"))->text(), QStringLiteral("Configurações"));
+        QCOMPARE(child("btnAdd")->toolTip(), QStringLiteral("Adicionar"));
+        QCOMPARE(child("btnEdit")->toolTip(), QStringLiteral("Editar"));
+        QCOMPARE(child("btnDelete")->toolTip(), QStringLiteral("Excluir"));
+        QCOMPARE(child("btnExport")->toolTip(), QStringLiteral("Exportar"));
+        QCOMPARE(child("btnDelete")->accessibleName(), QStringLiteral("Excluir"));
+        QTableWidget* table = portuguese.SettingsTable();
+        QCOMPARE(table->rowCount(), 1);
+        QCOMPARE(table->item(0, 2)->text(), QStringLiteral("Endereço para conexão com o Orvane Print Host."));
+        QCOMPARE(table->horizontalHeaderItem(0)->text(), QStringLiteral("Nome"));
+        QCOMPARE(table->horizontalHeaderItem(2)->text(), QStringLiteral("Descrição"));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,711 @@
+#include "dialog_test_support.h"
+
+#include "fonts.h"
+#include "globalize.h"
+#include "settingsdialog.h"
+#include "window_utils.h"
+
+#include <QAccessible>
+#include <QCompleter>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStringListModel>
+#include <QTest>
+#include <QTextEdit>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+constexpr int PlainHeight = 340;
+constexpr int PlainButtonTop = 294;
+constexpr int MessageHeight = 378;
+constexpr int MessageButtonTop = 332;
+
+const QString AllFieldsAreRequired = QStringLiteral("Fill in all the fields correctly.");
+const QString NameFieldRequired = QStringLiteral("The Name field is required.");
+const QString ValueFieldRequired = QStringLiteral("The Value field is required.");
+const QString SettingAlreadyExist = QStringLiteral("A setting with this name already exists.");
+const QString InvalidSettingName = QStringLiteral("Invalid configuration name.");
+const QString InvalidSettingValue = QStringLiteral("Invalid configuration value.");
+
+// The dialog's widgets, found by object name as a user of the form sees them.
+struct Form {
+    explicit Form(QDialog* dialog)
+        : dialog(dialog)
+        , name(dialog->findChild<QLineEdit*>(QStringLiteral("txbSettingName")))
+        , value(dialog->findChild<QLineEdit*>(QStringLiteral("txbSettingValue")))
+        , action(dialog->findChild<QPushButton*>(QStringLiteral("btnAction")))
+        , cancel(dialog->findChild<QPushButton*>(QStringLiteral("btnCancel")))
+        , title(dialog->findChild<QLabel*>(QStringLiteral("lblSettingActionTitle")))
+        , info(dialog->findChild<QLabel*>(QStringLiteral("lblSettingActionInfo")))
+        , nameLabel(dialog->findChild<QLabel*>(QStringLiteral("lblSettingName")))
+        , valueLabel(dialog->findChild<QLabel*>(QStringLiteral("lblSettingValue")))
+        , message(dialog->findChild<QTextEdit*>())
+    {
+    }
+
+    bool complete() const
+    {
+        return name && value && action && cancel && title && info && nameLabel && valueLabel && message;
+    }
+
+    // The text the user sees under the fields; empty while no message shows.
+    QString shownMessage() const { return message->isVisible() ? message->toPlainText() : QString(); }
+
+    QStringList completions() const
+    {
+        auto* model = qobject_cast<QStringListModel*>(name->completer() ? name->completer()->model() : nullptr);
+        return model ? model->stringList() : QStringList();
+    }
+
+    QDialog* dialog;
+    QLineEdit* name;
+    QLineEdit* value;
+    QPushButton* action;
+    QPushButton* cancel;
+    QLabel* title;
+    QLabel* info;
+    QLabel* nameLabel;
+    QLabel* valueLabel;
+    QTextEdit* message;
+};
+
+// Replaces a field's text the way a user does: select everything, then type.
+void Retype(QLineEdit* edit, const QString& text)
+{
+    edit->selectAll();
+    if (text.isEmpty()) {
+        QTest::keyClick(edit, Qt::Key_Backspace);
+    } else {
+        QTest::keyClicks(edit, text);
+    }
+}
+
+std::string JsonText()
+{
+    return SettingsJson.dump();
+}
+
+} // namespace
+
+class TestSettingsDialog : public QObject {
+    Q_OBJECT
+
+private:
+    // Checks size, button positions and message area of the plain (no message)
+    // or the message state with the given growth. The action button is enabled
+    // exactly while no message shows, except in add mode before the first change
+    // (actionChecked false).
+    static void CheckLayout(const Form& form, const bool withMessage, const int growth = 0,
+                            const bool actionChecked = true)
+    {
+        const int height = withMessage ? MessageHeight + growth : PlainHeight;
+        const int buttonTop = withMessage ? MessageButtonTop + growth : PlainButtonTop;
+        QCOMPARE(form.dialog->size(), QSize(350, height));
+        QCOMPARE(form.dialog->minimumSize(), QSize(350, height));
+        QCOMPARE(form.dialog->maximumSize(), QSize(350, height));
+        QCOMPARE(form.action->geometry(), QRect(34, buttonTop, 148, 32));
+        QCOMPARE(form.cancel->geometry(), QRect(190, buttonTop, 148, 32));
+        QCOMPARE(form.message->isVisible(), withMessage);
+        if (actionChecked) {
+            QCOMPARE(form.action->isEnabled(), !withMessage);
+        }
+        if (withMessage) {
+            QCOMPARE(form.message->geometry(), QRect(34, 286, 303, 31 + growth));
+            // The whole text is visible: nothing is laid out below the area's bottom.
+            QVERIFY(form.message->document()->size().height() <= form.message->height());
+        }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        MuteOffscreenPlatformNotices();
+        FontUtil::Setup();
+    }
+
+    void init()
+    {
+        Globalize::LoadLanguage(DefaultLocaleId);
+        SettingsDataMapper();
+    }
+
+    void cleanup()
+    {
+        // A failed check may leave a dialog up; none may leak into the next test.
+        while (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->close();
+        }
+    }
+
+    void addModeOpens()
+    {
+        TestHost host;
+        QVERIFY(Activate(host));
+        SettingsDialog dialog(&host, &host.rows, &host.catalogue);
+        dialog.SetupAddSetting();
+        const Form form(&dialog);
+        QVERIFY(form.complete());
+        QVERIFY(dialog.isModal());
+        QVERIFY(Activate(dialog));
+
+        CheckLayout(form, false, 0, false);
+        QVERIFY(!form.action->isEnabled());
+        QVERIFY(form.action->isDefault());
+        QVERIFY(form.name->isEnabled());
+        QVERIFY(form.name->text().isEmpty());
+        QVERIFY(form.value->text().isEmpty());
+        QVERIFY(form.name->hasFocus());
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Orvane Print Agent - Silent Install Helper"));
+        QCOMPARE(form.title->text(), QStringLiteral("Add record"));
+        QCOMPARE(form.info->text(), QStringLiteral("Enter the name and value of the configuration to be created and "
+                                                   "click on \"Insert\" to save the information."));
+        QCOMPARE(form.nameLabel->text(), QStringLiteral("Name:"));
+        QCOMPARE(form.valueLabel->text(), QStringLiteral("Value:"));
+        QCOMPARE(form.action->text(), QStringLiteral("Insert"));
+        QCOMPARE(form.cancel->text(), QStringLiteral("Cancel"));
+        // Screen readers name the fields after their labels.
+        QCOMPARE(form.name->accessibleName(), QStringLiteral("Name"));
+        QCOMPARE(form.value->accessibleName(), QStringLiteral("Value"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(form.value)->text(QAccessible::Name), QStringLiteral("Value"));
+    }
+
+    void validationMessages_data()
+    {
+        // Steps: "N:text" types into the name field, "V:text" into the value
+        // field; "N:" and "V:" erase the field.
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("message"); // empty: input accepted
+
+        QTest::newRow("name typed, value empty") << QStringList{"N:S"} << ValueFieldRequired;
+        QTest::newRow("value typed, name empty") << QStringList{"V:1"} << NameFieldRequired;
+        QTest::newRow("both erased") << QStringList{"N:S", "N:"} << AllFieldsAreRequired;
+        QTest::newRow("name erased") << QStringList{"N:SaveSpool", "V:1", "N:"} << NameFieldRequired;
+        QTest::newRow("value erased") << QStringList{"N:SaveSpool", "V:1", "V:"} << ValueFieldRequired;
+        QTest::newRow("unknown name waits for the value") << QStringList{"N:Nonsense"} << ValueFieldRequired;
+        QTest::newRow("existing name") << QStringList{"N:HostAddress", "V:https://host:1"} << SettingAlreadyExist;
+        QTest::newRow("existing name, lower case") << QStringList{"N:hostaddress", "V:x"} << SettingAlreadyExist;
+        QTest::newRow("unknown name") << QStringList{"N:Nonsense", "V:1"} << InvalidSettingName;
+        QTest::newRow("leading blank") << QStringList{"N: SaveSpool", "V:1"} << InvalidSettingName;
+        QTest::newRow("trailing blank") << QStringList{"N:SaveSpool ", "V:1"} << InvalidSettingName;
+        QTest::newRow("blank name is not empty") << QStringList{"N: ", "V:1"} << InvalidSettingName;
+        QTest::newRow("invalid boolean") << QStringList{"N:SaveSpool", "V:maybe"} << InvalidSettingValue;
+        QTest::newRow("blank value is not empty") << QStringList{"N:SaveSpool", "V: "} << InvalidSettingValue;
+        QTest::newRow("invalid integer") << QStringList{"N:BlockCopies", "V:3x"} << InvalidSettingValue;
+        QTest::newRow("invalid address") << QStringList{"N:ReleaserAddress", "V:host:1"} << InvalidSettingValue;
+        QTest::newRow("valid boolean") << QStringList{"N:SaveSpool", "V:1"} << QString();
+        QTest::newRow("name in other case") << QStringList{"N:savespool", "V:TRUE"} << QString();
+        QTest::newRow("not suggested but known") << QStringList{"N:EnableProxy", "V:false"} << QString();
+        QTest::newRow("text setting") << QStringList{"N:WorkFolder", "V:C:\\Work"} << QString();
+        QTest::newRow("value first, then name") << QStringList{"V:5", "N:BlockCopies"} << QString();
+        QTest::newRow("fixed after a message") << QStringList{"N:SaveSpool", "V:maybe", "V:0"} << QString();
+    }
+
+    void validationMessages()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, message);
+
+        TestHost host;
+        QVERIFY(Activate(host));
+        SettingsDialog dialog(&host, &host.rows, &host.catalogue);
+        dialog.SetupAddSetting();
+        const Form form(&dialog);
+        QVERIFY(form.complete());
+        QVERIFY(Activate(dialog));
+
+        for (const QString& step : steps) {
+            QLineEdit* field = step.startsWith(QLatin1String("N:")) ? form.name : form.value;
+            field->setFocus(Qt::MouseFocusReason);
+            Retype(field, step.mid(2));
+            QCOMPARE(field->text(), step.mid(2));
+        }
+        QCOMPARE(form.shownMessage(), message);
+        CheckLayout(form, !message.isEmpty());
+        if (!message.isEmpty()) {
+            QCOMPARE(form.message->alignment(), Qt::AlignHCenter);
+            QVERIFY(form.message->isReadOnly());
+            QCOMPARE(form.message->textInteractionFlags(), Qt::NoTextInteraction);
+            QCOMPARE(form.message->focusPolicy(), Qt::NoFocus);
+            QVERIFY(form.message->styleSheet().contains(QLatin1String("#e04441")));
+        }
+        // Validation alone never touches the document.
+        QCOMPARE(RowTexts(host.rows), QStringList{QString::fromStdString("HostAddress=" + DefaultHostAddress)});
+        QCOMPARE(host.refreshCount, 0);
+    }
+
+    void messagesInEveryLanguageFitTheGrownDialog_data()
+    {
+        QTest::addColumn<int>("locale");
+        for (const int locale : {1033, 1046, 3082, 1031, 1036, 1040, 2052}) {
+            QTest::newRow(Globalize::LocaleFileName(locale).c_str()) << locale;
+        }
+    }
+
+    void messagesInEveryLanguageFitTheGrownDialog()
+    {
+        QFETCH(int, locale);
+        Globalize::LoadLanguage(locale);
+        TestHost host;
+        QVERIFY(Activate(host));
+        SettingsDialog dialog(&host, &host.rows, &host.catalogue);
+        dialog.SetupAddSetting();
+        const Form form(&dialog);
+        QVERIFY(Activate(dialog));
+
+        const QList<QPair<QStringList, QString>> cases{
+            {{"N:S"}, "ValueFieldRequired"},           {{"N:", "V:1"}, "NameFieldRequired"},
+            {{"V:"}, "AllFieldsAreRequired"},          {{"N:hostAddress", "V:1"}, "SettingAlreadyExist"},
+            {{"N:Nonsense"}, "InvalidSettingName"},    {{"N:SaveSpool", "V:2"}, "InvalidSettingValue"},
+        };
+        for (const auto& [steps, key] : cases) {
+            for (const QString& step : steps) {
+                Retype(step.startsWith(QLatin1String("N:")) ? form.name : form.value, step.mid(2));
+            }
+            QCOMPARE(form.shownMessage(), Globalize::Translate(key));
+            // However many lines the text takes, dialog, buttons and area grow together.
+            const int growth = dialog.height() - MessageHeight;
+            QVERIFY2(growth >= 0, qPrintable(key));
+            CheckLayout(form, true, growth);
+        }
+        Retype(form.value, QStringLiteral("1"));
+        CheckLayout(form, false);
+    }
+
+    void wrappedMessageGrowsAndShrinksBack()
+    {
+        TestHost host;
+        QVERIFY(Activate(host));
+        SettingsDialog dialog(&host, &host.rows, &host.catalogue);
+        dialog.SetupAddSetting();
+        const Form form(&dialog);
+        QVERIFY(Activate(dialog));
+        const ValidationMessageLayout layout{&dialog, MessageHeight, MessageButtonTop, QRect(34, 286, 303, 31),
+                                             form.cancel, form.action, form.message};
+
+        const QString longText = QStringList(6, InvalidSettingValue).join(QLatin1Char(' '));
+        ShowValidationMessage(layout, longText);
+        const int longGrowth = dialog.height() - MessageHeight;
+        QVERIFY(longGrowth > 0);
+        CheckLayout(form, true, longGrowth);
+
+        const QString twoLines = QStringList(2, InvalidSettingValue).join(QLatin1Char(' '));
+        ShowValidationMessage(layout, twoLines);
+        const int twoLineGrowth = dialog.height() - MessageHeight;
+        QVERIFY(twoLineGrowth > 0);
+        QVERIFY(twoLineGrowth < longGrowth);
+        CheckLayout(form, true, twoLineGrowth);
+
+        // A one-line message after a long one is measured afresh.
+        Retype(form.name, QStringLiteral("SaveSpool"));
+        QCOMPARE(form.shownMessage(), ValueFieldRequired);
+        CheckLayout(form, true, 0);
+
+        ShowValidationMessage(layout, longText);
+        Retype(form.value, QStringLiteral("1"));
+        CheckLayout(form, false);
+        QVERIFY(form.message->toPlainText().isEmpty());
+    }
+
+    void translatedMessageWrapsOntoTwoLines()
+    {
+        Globalize::LoadLanguage(1031);
+        TestHost host;
+        QVERIFY(Activate(host));
+        SettingsDialog dialog(&host, &host.rows, &host.catalogue);
+        dialog.SetupAddSetting();
+        const Form form(&dialog);
+        QVERIFY(Activate(dialog));
+
+        QTest::keyClicks(form.name, QStringLiteral("hostaddress"));
+        QTest::keyClicks(form.value, QStringLiteral("x"));
+        QCOMPARE(form.shownMessage(), QStringLiteral("Eine Einstellung mit diesem Namen existiert bereits."));
+        const int growth = dialog.height() - MessageHeight;
+        QVERIFY(growth > 0);
+        CheckLayout(form, true, growth);
+
+        Retype(form.name, QStringLiteral("SaveSpool"));
+        Retype(form.value, QStringLiteral("1"));
+        CheckLayout(form, false);
+    }
+
+    void editMode_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("valid value") << "SaveSpool" << "true" << QString();
+        QTest::newRow("host address itself") << "HostAddress" << QString::fromStdString(DefaultHostAddress)
+                                             << QString();
+        QTest::newRow("invalid value") << "BlockCopies" << "many" << InvalidSettingValue;
+        QTest::newRow("host address, invalid value") << "HostAddress" << "localhost" << InvalidSettingValue;
+        QTest::newRow("empty value") << "WorkFolder" << "" << ValueFieldRequired;
+    }
+
+    void editMode()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        QFETCH(QString, message);
+
+        TestHost host({{SettingName::SaveSpool, "true"}, {SettingName::BlockCopies, "many"},
+                       {SettingName::WorkFolder, ""}});
+        QVERIFY(Activate(host));
+        SettingsDialog dialog(&host, &host.rows, &host.catalogue);
+        dialog.SetupEditSetting(name.toStdString(), value.toStdString());
+        const Form form(&dialog);
+        QVERIFY(form.complete());
+        QVERIFY(dialog.isModal());
+        QVERIFY(Activate(dialog));
+
+        QVERIFY(!form.name->isEnabled());
+        QCOMPARE(form.name->text(), name);
+        QCOMPARE(form.value->text(), value);
+        QVERIFY(form.value->hasFocus());
+        QCOMPARE(form.title->text(), QStringLiteral("Edit record"));
+        QCOMPARE(form.info->text(),
+                 QStringLiteral("Enter the new configuration value and click on \"Change\" to save the information."));
+        QCOMPARE(form.action->text(), QStringLiteral("Change"));
+        QCOMPARE(form.cancel->text(), QStringLiteral("Cancel"));
+        // The setting's own row never counts as a duplicate.
+        QCOMPARE(form.shownMessage(), message);
+        CheckLayout(form, !message.isEmpty());
+
+        Retype(form.value, QString());
+        QCOMPARE(form.shownMessage(), ValueFieldRequired);
+        CheckLayout(form, true);
+        if (!value.isEmpty()) {
+            Retype(form.value, value);
+            QCOMPARE(form.shownMessage(), message);
+            CheckLayout(form, !message.isEmpty());
+        }
+    }
+
+    void saving_data()
+    {
+        QTest::addColumn<QString>("typedName");
+        QTest::addColumn<QString>("typedValue");
+        QTest::addColumn<QString>("storedName");
+        QTest::addColumn<QString>("storedValue");
+
+        QTest::newRow("boolean 1") << "SaveSpool" << "1" << "SaveSpool" << "true";
+        QTest::newRow("boolean 0, lower case name") << "savespool" << "0" << "SaveSpool" << "false";
+        QTest::newRow("boolean as typed") << "SaveSpool" << "TRUE" << "SaveSpool" << "TRUE";
+        QTest::newRow("other case") << "enablepasswordremember" << "1" << "EnablePasswordRemember" << "true";
+        QTest::newRow("integer kept as text") << "BlockCopies" << "007" << "BlockCopies" << "007";
+        QTest::newRow("not suggested") << "ENABLEPROXY" << "False" << "EnableProxy" << "False";
+    }
+
+    void saving()
+    {
+        QFETCH(QString, typedName);
+        QFETCH(QString, typedValue);
+        QFETCH(QString, storedName);
+        QFETCH(QString, storedValue);
+
+        TestHost host({{SettingName::ReleaserAddress, "http://r:1"}});
+        QVERIFY(Activate(host));
+        SettingsDialog dialog(&host, &host.rows, &host.catalogue);
+        dialog.SetupAddSetting();
+
+        bool leftOpen = false;
+        auto poll = WhenModal<SettingsDialog>(
+            [&](SettingsDialog* modal) {
+                QCOMPARE(modal, &dialog);
+                const Form form(modal);
+                QTest::keyClicks(form.name, typedName);
+                form.value->setFocus(Qt::TabFocusReason);
+                QTest::keyClicks(form.value, typedValue);
+                QVERIFY(form.action->isEnabled());
+                QCOMPARE(host.refreshCount, 0);
+                QTest::mouseClick(form.action, Qt::LeftButton);
+            },
+            &leftOpen);
+        dialog.exec();
+        QVERIFY(!poll->isActive());
+        QVERIFY(!leftOpen);
+        QVERIFY(!dialog.isVisible());
+
+        QCOMPARE(host.refreshCount, 1);
+        const std::string key = storedName.toStdString();
+        QCOMPARE(host.rows.size(), std::size_t(3));
+        QVERIFY(host.rows.count(key) == 1);
+        QCOMPARE(QString::fromStdString(host.rows.at(key)), storedValue);
+        // The exported document gets the same pair, appended as a string member.
+        QCOMPARE(JsonText(), "{\"HostAddress\":\"" + DefaultHostAddress + "\",\"ReleaserAddress\":\"http://r:1\",\""
+                                 + key + "\":\"" + storedValue.toStdString() + "\"}");
+        // The refill ran after the save, so the table shows the new row.
+        QCOMPARE(host.table->rowCount(), 3);
+        QVERIFY(!host.table->findItems(storedName, Qt::MatchExactly).isEmpty());
+    }
+
+    void savingAnEditKeepsTheMemberInPlace()
+    {
+        TestHost host({{SettingName::SaveSpool, "true"}, {SettingName::BlockCopies, "3"}});
+        QVERIFY(Activate(host));
+        SettingsDialog dialog(&host, &host.rows, &host.catalogue);
+        dialog.SetupEditSetting(SettingName::SaveSpool, "true");
+
+        auto poll = WhenModal<SettingsDialog>([&](SettingsDialog* modal) {
+            const Form form(modal);
+            Retype(form.value, QStringLiteral("0"));
+            QTest::keyClick(form.value, Qt::Key_Return);
+        });
+        dialog.exec();
+        QVERIFY(!poll->isActive());
+        QCOMPARE(host.refreshCount, 1);
+        QCOMPARE(host.rows.at(SettingName::SaveSpool), std::string("false"));
+        QCOMPARE(JsonText(), "{\"HostAddress\":\"" + DefaultHostAddress
+                                 + "\",\"SaveSpool\":\"false\",\"BlockCopies\":\"3\"}");
+    }
+
+    void enterSavesOnlyWhileTheActionIsEnabled()
+    {
+        TestHost host;
+        QVERIFY(Activate(host));
+        SettingsDialog dialog(&host, &host.rows, &host.catalogue);
+        dialog.SetupAddSetting();
+
+        bool leftOpen = true;
+        auto poll = WhenModal<SettingsDialog>(
+            [&](SettingsDialog* modal) {
+                const Form form(modal);
+                // Nothing typed yet: the disabled default button ignores Enter.
+                QTest::keyClick(form.name, Qt::Key_Return);
+                QVERIFY(modal->isVisible());
+
+                QTest::keyClicks(form.name, QStringLiteral("BlockCopies"));
+                form.value->setFocus(Qt::TabFocusReason);
+                QTest::keyClicks(form.value, QStringLiteral("x"));
+                QTest::keyClick(form.value, Qt::Key_Enter);
+                QVERIFY(modal->isVisible());
+                QCOMPARE(form.shownMessage(), InvalidSettingValue);
+                QCOMPARE(host.refreshCount, 0);
+
+                Retype(form.value, QStringLiteral("12"));
+                QTest::keyClick(form.value, Qt::Key_Return);
+            },
+            &leftOpen);
+        dialog.exec();
+        QVERIFY(!poll->isActive());
+        QVERIFY(!leftOpen);
+        QCOMPARE(host.refreshCount, 1);
+        QCOMPARE(host.rows.at(SettingName::BlockCopies), std::string("12"));
+    }
+
+    void leavingWithoutSaving_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("cancel button") << "cancel";
+        QTest::newRow("escape") << "escape";
+        QTest::newRow("window close") << "close";
+    }
+
+    void leavingWithoutSaving()
+    {
+        QFETCH(QString, how);
+        for (const bool editMode : {false, true}) {
+            TestHost host({{SettingName::SaveSpool, "true"}});
+            QVERIFY(Activate(host));
+            const SettingsRows rowsBefore = host.rows;
+            const std::string jsonBefore = JsonText();
+            SettingsDialog dialog(&host, &host.rows, &host.catalogue);
+            if (editMode) {
+                dialog.SetupEditSetting(SettingName::SaveSpool, "true");
+            } else {
+                dialog.SetupAddSetting();
+            }
+
+            bool leftOpen = true;
+            auto poll = WhenModal<SettingsDialog>(
+                [&](SettingsDialog* modal) {
+                    const Form form(modal);
+                    if (!editMode) {
+                        QTest::keyClicks(form.name, QStringLiteral("BlockCopies"));
+                    }
+                    Retype(form.value, QStringLiteral("1"));
+                    QVERIFY(form.action->isEnabled());
+                    if (how == QLatin1String("cancel")) {
+                        QTest::mouseClick(form.cancel, Qt::LeftButton);
+                    } else if (how == QLatin1String("escape")) {
+                        QTest::keyClick(form.value, Qt::Key_Escape);
+                    } else {
+                        QVERIFY(modal->close());
+                    }
+                },
+                &leftOpen);
+            dialog.exec();
+            QVERIFY(!poll->isActive());
+            QVERIFY(!leftOpen);
+            QCOMPARE(host.rows, rowsBefore);
+            QCOMPARE(JsonText(), jsonBefore);
+            QCOMPARE(host.refreshCount, 0);
+        }
+    }
+
+    void completionList()
+    {
+        TestHost host({{SettingName::SaveSpool, "true"}});
+        QVERIFY(Activate(host));
+        SettingsDialog dialog(&host, &host.rows, &host.catalogue);
+        dialog.SetupAddSetting();
+        const Form form(&dialog);
+        QVERIFY(Activate(dialog));
+
+        const auto check = [&form](const QStringList& absent) {
+            const QStringList list = form.completions();
+            // 56 settings, 3 of them not suggested, minus the rows already in the list.
+            QCOMPARE(list.size(), 53 - absent.size());
+            for (const QString& name : absent + QStringList{"EnableProxy", "EnableAuditing", "AuditingFolder"}) {
+                QVERIFY2(!list.contains(name), qPrintable(name));
+            }
+            std::vector<std::string> names;
+            for (const QString& name : list) {
+                names.push_back(name.toStdString());
+            }
+            QVERIFY(std::is_sorted(names.begin(), names.end()));
+            QVERIFY(std::adjacent_find(names.begin(), names.end()) == names.end());
+            QCOMPARE(form.name->completer()->caseSensitivity(), Qt::CaseInsensitive);
+        };
+        check({"HostAddress", "SaveSpool"});
+        QVERIFY(form.completions().contains(QStringLiteral("BlockCopies")));
+        // Byte-wise, not alphabetical: upper-case letters sort before lower-case ones.
+        QVERIFY(form.completions().indexOf(QStringLiteral("SNMPQueryInterval"))
+                < form.completions().indexOf(QStringLiteral("ScheduledInventory")));
+        QCOMPARE(form.completions().first(), QStringLiteral("AllowJobTitleChange"));
+
+        // Every change builds the list afresh; typing offers case-insensitive matches.
+        QTest::keyClicks(form.name, QStringLiteral("blockc"));
+        check({"HostAddress", "SaveSpool"});
+        QCOMPARE(form.name->completer()->completionPrefix(), QStringLiteral("blockc"));
+        QCOMPARE(form.name->completer()->currentCompletion(), QStringLiteral("BlockCopies"));
+
+        // A typed but unsaved name stays on offer: only rows of the document are left out.
+        QTest::keyClicks(form.name, QStringLiteral("opies"));
+        QTest::keyClicks(form.value, QStringLiteral("2"));
+        check({"HostAddress", "SaveSpool"});
+    }
+
+    void completionListLeavesOutEveryRowOfTheDocument()
+    {
+        std::vector<std::pair<std::string, std::string>> all;
+        for (const auto& entry : GetSettingsMap()) {
+            if (entry.first != SettingName::HostAddress) {
+                all.emplace_back(entry.first, "1");
+            }
+        }
+        TestHost host(all);
+        SettingsDialog dialog(&host, &host.rows, &host.catalogue);
+        dialog.SetupAddSetting();
+        const Form form(&dialog);
+        QVERIFY(form.completions().isEmpty());
+        QTest::keyClicks(form.name, QStringLiteral("S"));
+        QVERIFY(form.completions().isEmpty());
+        QCOMPARE(form.name->completer()->completionCount(), 0);
+    }
+
+    void helpersRejectNullWidgets_data()
+    {
+        QTest::addColumn<int>("nullArgument");
+        QTest::newRow("window") << 0;
+        QTest::newRow("primary button") << 1;
+        QTest::newRow("secondary button") << 2;
+        QTest::newRow("message area") << 3;
+    }
+
+    void helpersRejectNullWidgets()
+    {
+        QFETCH(int, nullArgument);
+        QWidget window;
+        QPushButton primary(&window);
+        QPushButton secondary(&window);
+        QTextEdit area(&window);
+        QWidget* const widgets[] = {&window, &primary, &secondary, &area};
+        const auto arg = [&](const int index) { return index == nullArgument ? nullptr : widgets[index]; };
+        try {
+            ResizeWindowAfterValidateFields(arg(0), arg(1), arg(2), static_cast<QTextEdit*>(arg(3)), PlainHeight,
+                                            PlainButtonTop);
+            QFAIL("no exception");
+        } catch (const std::runtime_error& error) {
+            QCOMPARE(error.what(), "ResizeWindowAfterValidateFields: Invalid widget pointer.");
+        }
+
+        QLineEdit edit;
+        QObject parent;
+        const QStringList items{"A"};
+        try {
+            SetupCompleter(items, nullptr, &parent);
+            QFAIL("no exception");
+        } catch (const std::runtime_error& error) {
+            QCOMPARE(error.what(), "SetupCompleter: Invalid widget pointer.");
+        }
+        try {
+            SetupCompleter(items, &edit, nullptr);
+            QFAIL("no exception");
+        } catch (const std::runtime_error& error) {
+            QCOMPARE(error.what(), "SetupCompleter: Invalid widget pointer.");
+        }
+        QVERIFY(edit.completer() == nullptr);
+    }
+
+    void onlyThemeChangeRestyles()
+    {
+        TestHost host;
+        QVERIFY(Activate(host));
+        SettingsDialog dialog(&host, &host.rows, &host.catalogue);
+        dialog.SetupAddSetting();
+        const Form form(&dialog);
+        QVERIFY(Activate(dialog));
+
+        QList<QWidget*> styled{form.action, form.cancel, form.name, form.value, form.title, form.info};
+        styled.append(dialog.findChild<QWidget*>(QStringLiteral("background")));
+        styled.append(dialog.findChild<QWidget*>(QStringLiteral("container")));
+        QStringList sheets;
+        for (QWidget* widget : styled) {
+            QVERIFY(widget != nullptr);
+            QVERIFY(!widget->styleSheet().isEmpty());
+            sheets.append(widget->styleSheet());
+        }
+        const auto clearSheets = [&styled] {
+            for (QWidget* widget : styled) {
+                widget->setStyleSheet(QString());
+            }
+        };
+
+        // Passing the theme change on to the standard handling would re-polish the
+        // dialog and send it a style change; count those.
+        struct StyleChangeCounter : QObject {
+            int count = 0;
+            bool eventFilter(QObject*, QEvent* event) override
+            {
+                count += event->type() == QEvent::StyleChange;
+                return false;
+            }
+        } counter;
+        dialog.installEventFilter(&counter);
+
+        clearSheets();
+        for (const QEvent::Type type : {QEvent::FontChange, QEvent::LanguageChange, QEvent::PaletteChange,
+                                        QEvent::StyleChange, QEvent::LocaleChange}) {
+            QEvent event(type);
+            QCoreApplication::sendEvent(&dialog, &event);
+        }
+        for (QWidget* widget : styled) {
+            QVERIFY2(widget->styleSheet().isEmpty(), qPrintable(widget->objectName()));
+        }
+        counter.count = 0;
+
+        QEvent themeChange(QEvent::ThemeChange);
+        QCoreApplication::sendEvent(&dialog, &themeChange);
+        for (int i = 0; i < styled.size(); ++i) {
+            QCOMPARE(styled[i]->styleSheet(), sheets[i]);
+        }
+        QCOMPARE(counter.count, 0);
+    }
+};
+
+QTEST_MAIN(TestSettingsDialog)
+#include "tst_settingsdialog.moc"

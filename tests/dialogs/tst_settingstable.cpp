@@ -1,0 +1,281 @@
+#include "dialog_test_support.h"
+
+#include "fonts.h"
+#include "globalize.h"
+
+#include <QHeaderView>
+#include <QTest>
+
+namespace {
+
+QList<int> SelectedRows(const QTableWidget* table)
+{
+    QList<int> selected;
+    for (const QModelIndex& index : table->selectionModel()->selectedRows()) {
+        selected.append(index.row());
+    }
+    return selected;
+}
+
+const std::vector<std::pair<std::string, std::string>> TwoMoreRows{
+    {SettingName::SaveSpool, "true"},
+    {SettingName::BlockCopies, "3"},
+};
+
+} // namespace
+
+class TestSettingsTable : public QObject {
+    Q_OBJECT
+
+private:
+    // Moves the focus into the table the way the user does: Tab from the add button.
+    static void TabIntoTable(TestHost& host)
+    {
+        host.addButton->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(host.addButton, Qt::Key_Tab);
+    }
+
+private slots:
+    void initTestCase() { FontUtil::Setup(); }
+
+    void init()
+    {
+        Globalize::LoadLanguage(DefaultLocaleId);
+        SettingsDataMapper();
+    }
+
+    void construction()
+    {
+        TestHost host;
+        SettingsTableWidget* table = host.table;
+        QCOMPARE(table->geometry(), QRect(29, 85, 862, 427));
+        QCOMPARE(table->columnCount(), 3);
+        QCOMPARE(table->horizontalHeader()->defaultSectionSize(), 286);
+        for (int column = 0; column < 3; ++column) {
+            QCOMPARE(table->columnWidth(column), 286);
+        }
+        QCOMPARE(table->editTriggers(), QAbstractItemView::NoEditTriggers);
+        QCOMPARE(table->selectionMode(), QAbstractItemView::SingleSelection);
+        QCOMPARE(table->selectionBehavior(), QAbstractItemView::SelectRows);
+        QCOMPARE(table->focusPolicy(), Qt::StrongFocus);
+        QCOMPARE(table->frameStyle(), 0);
+        QVERIFY(!table->showGrid());
+        QVERIFY(table->alternatingRowColors());
+        QVERIFY(table->verticalHeader()->isHidden());
+        QCOMPARE(table->horizontalHeader()->defaultAlignment(), Qt::AlignLeft);
+        QVERIFY(!table->horizontalHeader()->highlightSections());
+        QVERIFY(!table->hasRowSelection);
+        QVERIFY(table->tabKeyNavigation());
+    }
+
+    void headerLabelsFollowTheLanguageLoadedBeforeConstruction()
+    {
+        const auto labels = [](const QTableWidget& table) {
+            QStringList texts;
+            for (int column = 0; column < table.columnCount(); ++column) {
+                texts.append(table.horizontalHeaderItem(column)->text());
+            }
+            return texts;
+        };
+        QPushButton next;
+        SettingsTableWidget english(&next, nullptr);
+        QCOMPARE(labels(english), QStringList({"Name", "Value", "Description"}));
+
+        Globalize::LoadLanguage(3082);
+        SettingsTableWidget spanish(&next, nullptr);
+        QCOMPARE(labels(spanish), QStringList({"Nombre", "Valor", QStringLiteral("Descripción")}));
+        // Looked up once: a table built earlier keeps its language.
+        QCOMPARE(labels(english), QStringList({"Name", "Value", "Description"}));
+    }
+
+    void keyboardWalk_data()
+    {
+        QTest::addColumn<int>("extraRows");
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<int>("selectedRow"); // -1: nothing selected
+        QTest::addColumn<bool>("hasRowSelection");
+        QTest::addColumn<bool>("focusOnAddButton");
+
+        const QList<int> none;
+        QTest::newRow("tab in selects row 0") << 2 << none << 0 << true << false;
+        QTest::newRow("down") << 2 << QList<int>{Qt::Key_Down} << 1 << true << false;
+        QTest::newRow("tab") << 2 << QList<int>{Qt::Key_Tab} << 1 << true << false;
+        QTest::newRow("down, tab to last row") << 2 << QList<int>{Qt::Key_Down, Qt::Key_Tab} << 2 << true << false;
+        QTest::newRow("down, up") << 2 << QList<int>{Qt::Key_Down, Qt::Key_Up} << 0 << true << false;
+        QTest::newRow("down past last row leaves")
+            << 2 << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Down} << -1 << false << true;
+        QTest::newRow("tab past last row leaves")
+            << 2 << QList<int>{Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab} << -1 << false << true;
+        QTest::newRow("up on first row leaves") << 2 << QList<int>{Qt::Key_Up} << -1 << false << true;
+        QTest::newRow("single row: down leaves") << 0 << QList<int>{Qt::Key_Down} << -1 << false << true;
+        QTest::newRow("single row: up leaves") << 0 << QList<int>{Qt::Key_Up} << -1 << false << true;
+    }
+
+    void keyboardWalk()
+    {
+        QFETCH(int, extraRows);
+        QFETCH(QList<int>, keys);
+        QFETCH(int, selectedRow);
+        QFETCH(bool, hasRowSelection);
+        QFETCH(bool, focusOnAddButton);
+
+        TestHost host(std::vector<std::pair<std::string, std::string>>(TwoMoreRows.begin(),
+                                                                        TwoMoreRows.begin() + extraRows));
+        QCOMPARE(host.table->rowCount(), 1 + extraRows);
+        QVERIFY(Activate(host));
+
+        TabIntoTable(host);
+        QVERIFY(host.table->hasFocus());
+        QCOMPARE(SelectedRows(host.table), QList<int>{0});
+        QVERIFY(host.table->hasRowSelection);
+
+        for (const int key : keys) {
+            QTest::keyClick(host.table, static_cast<Qt::Key>(key));
+        }
+        const QList<int> expected = selectedRow < 0 ? QList<int>() : QList<int>{selectedRow};
+        QCOMPARE(SelectedRows(host.table), expected);
+        if (selectedRow >= 0) {
+            QCOMPARE(host.table->currentRow(), selectedRow);
+        }
+        QCOMPARE(host.table->hasRowSelection, hasRowSelection);
+        QCOMPARE(host.addButton->hasFocus(), focusOnAddButton);
+        QCOMPARE(host.table->hasFocus(), !focusOnAddButton);
+        // The walking keys are the table's own: none of them reaches the window.
+        QVERIFY(host.receivedKeys.isEmpty());
+
+        if (focusOnAddButton) {
+            // Coming back by Tab starts at row 0 again.
+            QTest::keyClick(host.addButton, Qt::Key_Tab);
+            QVERIFY(host.table->hasFocus());
+            QCOMPARE(SelectedRows(host.table), QList<int>{0});
+            QVERIFY(host.table->hasRowSelection);
+        }
+    }
+
+    void firstStepAfterRefillSelectsRowZero_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("down") << int(Qt::Key_Down);
+        QTest::newRow("tab") << int(Qt::Key_Tab);
+    }
+
+    void firstStepAfterRefillSelectsRowZero()
+    {
+        QFETCH(int, key);
+        TestHost host(TwoMoreRows);
+        QVERIFY(Activate(host));
+        TabIntoTable(host);
+        QTest::keyClick(host.table, Qt::Key_Down);
+        QTest::keyClick(host.table, Qt::Key_Down);
+        QCOMPARE(host.table->currentRow(), 2);
+
+        // What the main window does at the end of every refill.
+        host.table->hasRowSelection = false;
+        QTest::keyClick(host.table, static_cast<Qt::Key>(key));
+        QCOMPARE(SelectedRows(host.table), QList<int>{0});
+        QCOMPARE(host.table->currentRow(), 0);
+        QVERIFY(host.table->hasRowSelection);
+        QVERIFY(host.table->hasFocus());
+
+        // A full refill loses the current row; the next step still starts at row 0.
+        host.RefreshSettingsTable();
+        host.table->hasRowSelection = false;
+        QTest::keyClick(host.table, static_cast<Qt::Key>(key));
+        QCOMPARE(SelectedRows(host.table), QList<int>{0});
+        QTest::keyClick(host.table, static_cast<Qt::Key>(key));
+        QCOMPARE(SelectedRows(host.table), QList<int>{1});
+    }
+
+    void emptyTable()
+    {
+        TestHost host;
+        RemoveSetting(host.rows, SettingName::HostAddress);
+        host.RefreshSettingsTable();
+        QCOMPARE(host.table->rowCount(), 0);
+        QVERIFY(Activate(host));
+
+        TabIntoTable(host);
+        QVERIFY(host.table->hasFocus());
+        QVERIFY(!host.table->hasRowSelection);
+
+        QTest::keyClick(host.table, Qt::Key_Down);
+        QVERIFY(SelectedRows(host.table).isEmpty());
+        QVERIFY(host.table->hasRowSelection);
+        QVERIFY(host.table->hasFocus());
+
+        QTest::keyClick(host.table, Qt::Key_Down);
+        QVERIFY(!host.table->hasRowSelection);
+        QVERIFY(host.addButton->hasFocus());
+    }
+
+    void focusInForOtherReasonsRunsNoHandling_data()
+    {
+        QTest::addColumn<int>("reason");
+        QTest::newRow("mouse") << int(Qt::MouseFocusReason);
+        QTest::newRow("backtab") << int(Qt::BacktabFocusReason);
+        QTest::newRow("other") << int(Qt::OtherFocusReason);
+        QTest::newRow("shortcut") << int(Qt::ShortcutFocusReason);
+    }
+
+    void focusInForOtherReasonsRunsNoHandling()
+    {
+        QFETCH(int, reason);
+        TestHost host(TwoMoreRows);
+        QVERIFY(Activate(host));
+        host.addButton->setFocus(Qt::OtherFocusReason);
+
+        host.table->setFocus(static_cast<Qt::FocusReason>(reason));
+        QVERIFY(host.table->hasFocus());
+        QVERIFY(SelectedRows(host.table).isEmpty());
+        // The view's own focus-in would have made the first cell current.
+        QCOMPARE(host.table->currentRow(), -1);
+        QVERIFY(!host.table->hasRowSelection);
+
+        // Tab focus given programmatically is handled like a real Tab.
+        host.addButton->setFocus(Qt::OtherFocusReason);
+        host.table->setFocus(Qt::TabFocusReason);
+        QCOMPARE(SelectedRows(host.table), QList<int>{0});
+        QVERIFY(host.table->hasRowSelection);
+    }
+
+    void clickThenDownWalksFromTheClickedRow()
+    {
+        TestHost host(TwoMoreRows);
+        QVERIFY(Activate(host));
+        const QRect cell = host.table->visualRect(host.table->model()->index(1, 0));
+        QTest::mouseClick(host.table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+        QVERIFY(host.table->hasFocus());
+        QCOMPARE(SelectedRows(host.table), QList<int>{1});
+        // What the main window's selection handler does.
+        host.table->hasRowSelection = true;
+        QTest::keyClick(host.table, Qt::Key_Down);
+        QCOMPARE(SelectedRows(host.table), QList<int>{2});
+    }
+
+    void otherKeysReachTheWindow_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("return") << int(Qt::Key_Return);
+        QTest::newRow("enter") << int(Qt::Key_Enter);
+        QTest::newRow("delete") << int(Qt::Key_Delete);
+        QTest::newRow("f5") << int(Qt::Key_F5);
+    }
+
+    void otherKeysReachTheWindow()
+    {
+        QFETCH(int, key);
+        TestHost host(TwoMoreRows);
+        QVERIFY(Activate(host));
+        TabIntoTable(host);
+        QTest::keyClick(host.table, Qt::Key_Down);
+
+        QTest::keyClick(host.table, static_cast<Qt::Key>(key));
+        QCOMPARE(host.receivedKeys, QList<int>{key});
+        // The key leaves the walk alone.
+        QCOMPARE(SelectedRows(host.table), QList<int>{1});
+        QVERIFY(host.table->hasFocus());
+    }
+};
+
+QTEST_MAIN(TestSettingsTable)
+#include "tst_settingstable.moc"
