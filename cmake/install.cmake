@@ -1,6 +1,7 @@
 # Linux installation of Silent Install Helper and its Debian package.
 #
-# Included by the top-level CMakeLists.txt after add_subdirectory(app):
+# Included by the top-level CMakeLists.txt after add_subdirectory(app) and
+# add_subdirectory(tools), which create the two installed programs:
 #
 #     include(cmake/install.cmake)
 #
@@ -12,9 +13,11 @@
 if(WIN32)
     return()
 endif()
-if(NOT TARGET silent-install-helper)
-    message(FATAL_ERROR "cmake/install.cmake: create the target silent-install-helper before including it")
-endif()
+foreach(_program silent-install-helper silent-install-helper-check)
+    if(NOT TARGET ${_program})
+        message(FATAL_ERROR "cmake/install.cmake: create the target ${_program} before including it")
+    endif()
+endforeach()
 
 include(GNUInstallDirs)
 
@@ -25,6 +28,7 @@ set(SIH_ICON_NAME "silent-install-helper")
 set(SIH_ICON_SIZES 256 128 96 64 48 32 16)
 
 install(TARGETS silent-install-helper RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS silent-install-helper-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 install(FILES "${SIH_PACKAGING_DIR}/linux/${SIH_APP_ID}.desktop"
     DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)

@@ -99,6 +99,8 @@ endif()
 install(TARGETS silent-install-helper
     RUNTIME_DEPENDENCY_SET sih_runtime_dependencies
     RUNTIME DESTINATION .)
+# The command-line checker needs only DLLs that the program brings along.
+install(TARGETS silent-install-helper-check RUNTIME DESTINATION .)
 # Third-party DLLs (spdlog, fmt, OpenSSL, POCO, zstd, ...). System DLLs stay out;
 # Qt's own are left to windeployqt, which also knows its plugins.
 install(RUNTIME_DEPENDENCY_SET sih_runtime_dependencies

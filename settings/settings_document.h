@@ -6,6 +6,9 @@
 #include <map>
 #include <string>
 
+// HostAddress's value in a new document: the agent's host service on this machine.
+inline const std::string DefaultHostAddress = "https://127.0.0.1:56569";
+
 // The document's rows by name, in byte-wise order: what the table shows.
 using SettingsRows = std::map<std::string, std::string>;
 

@@ -24,7 +24,8 @@
 #include <utility>
 #include <vector>
 
-inline const std::string DefaultHostAddress = "https://127.0.0.1:56569";
+// DefaultHostAddress, the value a new document starts with, comes from
+// settings_document.h; the main-window tests check its literal value.
 
 // Plays the main window's part: owns the table, the document rows and a copy of
 // the catalogue, starts a fresh document with HostAddress, and records the key

@@ -63,6 +63,7 @@ die() {
 # Files below the prefix, relative to it; the package must hold exactly these.
 expected_files=(
     "bin/$program"
+    "bin/$program-check"
     "share/applications/$app_id.desktop"
     "share/metainfo/$app_id.metainfo.xml"
     "share/icons/hicolor/scalable/apps/$program.svg"
@@ -154,6 +155,8 @@ expect "installed desktop entry validates" desktop-file-validate "$root/usr/shar
 # The tree check also sees whether the metainfo's launchable finds its desktop entry.
 expect "AppStream tree validates" bash "$source_dir/tests/packaging/validate_metainfo.sh" validate-tree "$root"
 binary="$root/usr/bin/$program"
+# The command-line checker needs no display; it must run from the package as is.
+expect "packaged $program-check runs" bash -c '"$1" list >/dev/null' _ "$root/usr/bin/$program-check"
 expect "packaged program carries no debug sections" \
     bash -c '! readelf -S --wide "$1" | grep -q "\.debug_info"' _ "$binary"
 

@@ -55,6 +55,8 @@ private slots:
             {"boolean trailing blank", "SaveSpool", "true ", true},
             {"boolean empty", "SaveSpool", "", true},
             {"boolean combined", "SaveSpool", "truefalse", true},
+            {"boolean long s look-alike", "SaveSpool", "fal\u017Fe", true},
+            {"boolean mixed case", "SaveSpool", "tRuE", false},
             {"address http", "HostAddress", "http://10.0.0.1:8080", false},
             {"address https", "HostAddress", "https://127.0.0.1:56569", false},
             {"address host name", "ReleaserAddress", "https://print-srv.corp.local:443", false},

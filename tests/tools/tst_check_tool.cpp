@@ -1,0 +1,652 @@
+#include "check_tool.h"
+#include "globalize.h"
+#include "name_suggestions.h"
+#include "setting_checks.h"
+#include "settings_catalogue.h"
+#include "settings_document.h"
+#include "settings_schema.h"
+#include "value_validation.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <nlohmann/json.hpp>
+
+#include <sstream>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+struct Outcome {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Outcome Run(const QStringList& arguments, const std::string& input = {})
+{
+    std::istringstream in(input);
+    std::ostringstream out;
+    std::ostringstream err;
+    Outcome outcome;
+    outcome.code = RunCheckTool(arguments, in, out, err);
+    outcome.out = QString::fromStdString(out.str());
+    outcome.err = QString::fromStdString(err.str());
+    return outcome;
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// One line per problem: its code, the member's number and name, and for
+// malformed JSON the line and column.
+QStringList Summary(const std::vector<Problem>& problems)
+{
+    QStringList lines;
+    for (const Problem& problem : problems) {
+        QString line = QString::fromLatin1(ProblemCode(problem.kind));
+        if (problem.position > 0) {
+            line += QStringLiteral(" %1 %2").arg(problem.position).arg(QString::fromStdString(problem.name));
+        }
+        if (problem.kind == ProblemKind::MalformedJson) {
+            line += QStringLiteral(" %1:%2").arg(problem.line).arg(problem.column);
+        }
+        lines << line;
+    }
+    return lines;
+}
+
+// JSON values compared as text: Qt Test cannot print the library's type.
+QString Text(const Json& json)
+{
+    return QString::fromStdString(json.dump());
+}
+
+const QString Host = QStringLiteral("\"HostAddress\": \"https://10.0.0.5:56569\"");
+
+// A JSON object from members written with apostrophes for quotes, for legibility.
+QByteArray Object(const QStringList& members)
+{
+    const QString joined = members.join(QStringLiteral(", "));
+    return ("{" + QString(joined).replace(QLatin1Char('\''), QLatin1Char('"')) + "}").toUtf8();
+}
+
+} // namespace
+
+class TestCheckTool : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        // Every run of the tool loads its language; direct calls expect English.
+        Globalize::LoadLanguage(DefaultLocaleId);
+        SettingsDataMapper();
+    }
+
+    void problemsOfEachKind_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("exported file") << QByteArray("{\r\n    \"HostAddress\": \"https://127.0.0.1:56569\",\r\n"
+                                                     "    \"SaveSpool\": \"true\"\r\n}\r\n")
+                                       << QStringList();
+        QTest::newRow("any order, compact, Boolean in capitals")
+            << QByteArray("{\"SaveSpool\":\"FALSE\",\"HostAddress\":\"http://printhost.example:80\","
+                          "\"BlockCopies\":\"007\"}")
+            << QStringList();
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF{\"HostAddress\": \"https://h:1\"}")
+                                         << QStringList();
+        QTest::newRow("text takes anything but empty")
+            << Object({Host, "'WorkFolder': 'C:\\\\Área\\n'", "'AuditingFolder': ' '"}) << QStringList();
+        QTest::newRow("unknown name") << Object({Host, "'HostAdress': 'https://h:1'"})
+                                      << QStringList{"unknown-name 2 HostAdress"};
+        QTest::newRow("unknown name, value not judged") << Object({Host, "'NotASetting': '?'"})
+                                                        << QStringList{"unknown-name 2 NotASetting"};
+        QTest::newRow("unknown name, empty value") << Object({Host, "'Foo': ''"})
+                                                   << QStringList{"unknown-name 2 Foo", "empty-value 2 Foo"};
+        QTest::newRow("invalid integer") << Object({Host, "'HttpTimeout': '-1'"})
+                                         << QStringList{"invalid-value 2 HttpTimeout"};
+        QTest::newRow("value ending in a line feed") << Object({Host, "'HttpTimeout': '30\\n'"})
+                                                     << QStringList{"invalid-value 2 HttpTimeout"};
+        QTest::newRow("Boolean with a leading blank") << Object({Host, "'SaveSpool': ' true'"})
+                                                      << QStringList{"invalid-value 2 SaveSpool"};
+        QTest::newRow("address with a path") << Object({"'HostAddress': 'https://h:1/api'"})
+                                             << QStringList{"invalid-value 1 HostAddress"};
+        QTest::newRow("cache above 20, name in other case")
+            << Object({Host, "'contingencyPrinterCache': '21'"})
+            << QStringList{"name-case 2 contingencyPrinterCache", "invalid-value 2 contingencyPrinterCache"};
+        QTest::newRow("HostAddress in other case is not missing") << Object({"'hostaddress': 'https://h:1'"})
+                                                                  << QStringList{"name-case 1 hostaddress"};
+        QTest::newRow("duplicate") << Object({Host, "'SaveSpool': '1'", "'SaveSpool': '0'"})
+                                   << QStringList{"duplicate-name 3 SaveSpool"};
+        QTest::newRow("duplicate in other case")
+            << Object({Host, "'SaveSpool': '1'", "'SAVESPOOL': '0'"})
+            << QStringList{"duplicate-name 3 SAVESPOOL", "name-case 3 SAVESPOOL"};
+        QTest::newRow("duplicate HostAddress") << Object({Host, Host}) << QStringList{"duplicate-name 2 HostAddress"};
+        QTest::newRow("number") << Object({Host, "'BlockCopies': 5"})
+                                << QStringList{"non-string-value 2 BlockCopies"};
+        QTest::newRow("literal true") << Object({Host, "'SaveSpool': true"})
+                                      << QStringList{"non-string-value 2 SaveSpool"};
+        QTest::newRow("null") << Object({Host, "'WorkFolder': null"})
+                              << QStringList{"non-string-value 2 WorkFolder"};
+        QTest::newRow("object") << Object({Host, "'WorkFolder': {'a': 'b'}"})
+                                << QStringList{"non-string-value 2 WorkFolder"};
+        QTest::newRow("array") << Object({Host, "'WorkFolder': ['a']"})
+                               << QStringList{"non-string-value 2 WorkFolder"};
+        QTest::newRow("HostAddress missing") << Object({"'SaveSpool': '1'"})
+                                             << QStringList{"missing-host-address"};
+        QTest::newRow("empty object") << QByteArray("{}") << QStringList{"missing-host-address"};
+        QTest::newRow("empty text value") << Object({Host, "'WorkFolder': ''"})
+                                          << QStringList{"empty-value 2 WorkFolder"};
+        QTest::newRow("empty Boolean value") << Object({Host, "'SaveSpool': ''"})
+                                             << QStringList{"empty-value 2 SaveSpool"};
+        QTest::newRow("empty name") << Object({Host, "'': '1'"}) << QStringList{"empty-name 2 "};
+        QTest::newRow("empty name and value") << Object({Host, "'': ''"})
+                                              << QStringList{"empty-name-and-value 2 "};
+        QTest::newRow("array document") << QByteArray("[]") << QStringList{"not-an-object"};
+        QTest::newRow("string document") << QByteArray("\"HostAddress\"") << QStringList{"not-an-object"};
+        QTest::newRow("null document") << QByteArray("null") << QStringList{"not-an-object"};
+        QTest::newRow("every problem, in member order")
+            << Object({"'SaveSpol': '1'", "'HttpTimeout': 30", "'savespool': 'yes'",
+                       "'SaveSpool': '1'"})
+            << QStringList{"unknown-name 1 SaveSpol", "non-string-value 2 HttpTimeout", "name-case 3 savespool",
+                           "invalid-value 3 savespool", "duplicate-name 4 SaveSpool", "missing-host-address"};
+
+        QTest::newRow("empty file") << QByteArray() << QStringList{"malformed-json 1:1"};
+        QTest::newRow("only blanks") << QByteArray("  \n ") << QStringList{"malformed-json 2:2"};
+        QTest::newRow("trailing comma, CR LF")
+            << QByteArray("{\r\n    \"HostAddress\": \"https://h:1\",\r\n}\r\n") << QStringList{"malformed-json 3:1"};
+        // The parser stops at the end of the token it did not expect.
+        QTest::newRow("missing colon") << QByteArray("{\"HostAddress\" \"x\"}") << QStringList{"malformed-json 1:18"};
+        QTest::newRow("line feed inside a string") << QByteArray("{\"WorkFolder\": \"a\nb\"}")
+                                                   << QStringList{"malformed-json 1:18"};
+        QTest::newRow("columns count characters") << QByteArray("{\"W\xC3\xB6\": 1 x}")
+                                                  << QStringList{"malformed-json 1:10"};
+        QTest::newRow("byte-order mark not counted") << QByteArray("\xEF\xBB\xBF{x}")
+                                                     << QStringList{"malformed-json 1:2"};
+        QTest::newRow("invalid UTF-8") << QByteArray("{\"HostAddress\": \"\xFF\"}")
+                                       << QStringList{"malformed-json 1:18"};
+        QTest::newRow("text after the object") << QByteArray("{} x") << QStringList{"malformed-json 1:4"};
+        QTest::newRow("unclosed object") << QByteArray("{\n  \"HostAddress\": \"https://h:1\"")
+                                         << QStringList{"malformed-json 2:31"};
+        QTest::newRow("comment") << QByteArray("{\n  // host\n  \"HostAddress\": \"https://h:1\"\n}")
+                                 << QStringList{"malformed-json 2:3"};
+    }
+
+    void problemsOfEachKind()
+    {
+        QFETCH(QByteArray, document);
+        QFETCH(QStringList, expected);
+        QCOMPARE(Summary(CheckSettingsText(SettingsCatalogue(), document.toStdString())), expected);
+    }
+
+    void reportTextAndLanguage_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("invalidName");
+        QTest::addColumn<QString>("invalidValue");
+        QTest::addColumn<QString>("alreadyExists");
+        QTest::addColumn<QString>("valueRequired");
+
+        const QStringList english{"Invalid configuration name.", "Invalid configuration value.",
+                                  "A setting with this name already exists.", "The Value field is required."};
+        const QStringList german{"Ungültiger Konfigurationsname.", "Ungültiger Konfigurationswert.",
+                                 "Eine Einstellung mit diesem Namen existiert bereits.",
+                                 "Das Feld Wert ist erforderlich."};
+        const QList<std::pair<QStringList, QStringList>> rows{
+            {{}, english},
+            {{"--lang", "en-US"}, english},
+            {{"--lang", "pt-BR"},
+             {"Nome de configuração inválido.", "Valor de configuração inválido.",
+              "Uma configuração com esse nome já existe.", "O campo Valor é obrigatório."}},
+            {{"--lang", "es-ES"},
+             {"Nombre de configuración no válido.", "Valor de configuración no válido.",
+              "Ya existe un ajuste con este nombre.", "El campo Valor es obligatorio."}},
+            {{"--lang", "de-DE"}, german},
+            {{"--lang=de_de"}, german},
+            {{"--lang", "fr-FR"},
+             {"Nom de configuration invalide.", "Valeur de configuration invalide.",
+              "Une configuration avec ce nom existe déjà.", "Le champ Valeur est obligatoire."}},
+            {{"--lang", "it-IT"},
+             {"Nome di configurazione non valido.", "Valore di configurazione non valido.",
+              "Esiste già una configurazione con questo nome.", "Il campo Valore è obbligatorio."}},
+            {{"--lang", "zh-CN"},
+             {"配置名称无效。", "配置值无效。", "已存在具有此名称的设置。", "值 \"字段为必填字段。"}},
+        };
+        for (const auto& [options, texts] : rows) {
+            QTest::newRow(qPrintable(options.isEmpty() ? QStringLiteral("default") : options.join(' ')))
+                << options << texts[0] << texts[1] << texts[2] << texts[3];
+        }
+    }
+
+    void reportTextAndLanguage()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, invalidName);
+        QFETCH(QString, invalidValue);
+        QFETCH(QString, alreadyExists);
+        QFETCH(QString, valueRequired);
+
+        const Outcome outcome =
+            Run(options + QStringList{"validate", "-"},
+                Object({Host, "'HostAdress': '1'", "'SaveSpool': 'yes'", "'SaveSpool': '1'",
+                        "'WorkFolder': ''"})
+                    .toStdString());
+        QCOMPARE(outcome.code, CheckExit::Problems);
+        QCOMPARE(outcome.err, QString());
+        const QString expected =
+            "<stdin>: member 2 \"HostAdress\": " + invalidName + " Did you mean \"HostAddress\"?\n"
+            "<stdin>: member 3 \"SaveSpool\": " + invalidValue
+            + " Expected true, false, 1 or 0, in any letter case; found \"yes\".\n"
+              "<stdin>: member 4 \"SaveSpool\": " + alreadyExists + " Member 3 has the same name, \"SaveSpool\".\n"
+              "<stdin>: member 5 \"WorkFolder\": " + valueRequired + "\n";
+        QCOMPARE(outcome.out, expected);
+    }
+
+    void suggestions_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("letter missing") << "HostAdress" << QStringList{"HostAddress"};
+        QTest::newRow("case and a letter missing") << "hostadres" << QStringList{"HostAddress"};
+        QTest::newRow("letter missing at the end") << "SaveSpol" << QStringList{"SaveSpool"};
+        QTest::newRow("letters swapped") << "EnabelProxy" << QStringList{"EnableProxy"};
+        QTest::newRow("wrong letter") << "ForceMonoConvertion" << QStringList{"ForceMonoConversion"};
+        QTest::newRow("letter doubled") << "SNMPQueryIntervall" << QStringList{"SNMPQueryInterval"};
+        QTest::newRow("blank inside") << "Host Address" << QStringList{"HostAddress"};
+        QTest::newRow("trailing blank") << "WorkFolder " << QStringList{"WorkFolder"};
+        QTest::newRow("two mistakes in a long name") << "DisableBidirectionnal" << QStringList{"DisableBiDirectional"};
+        QTest::newRow("part of a name") << "Proxy" << QStringList{"EnableProxy"};
+        QTest::newRow("part of several names") << "Timeout" << QStringList{"HttpTimeout", "ZozadodoTimeout"};
+        QTest::newRow("nearest first") << "Folder" << QStringList{"WorkFolder", "AuditingFolder"};
+        QTest::newRow("too far from everything") << "xyz" << QStringList();
+        QTest::newRow("start of a name") << "Save" << QStringList{"SaveSpool"};
+        QTest::newRow("three letters are no hint") << "Use" << QStringList();
+    }
+
+    void suggestions()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, expected);
+        QStringList names;
+        for (const std::string& name : SuggestSettingNames(SettingsCatalogue(), typed.toStdString())) {
+            names << QString::fromStdString(name);
+        }
+        QCOMPARE(names, expected);
+    }
+
+    void composeMatchesExport_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        // What an administrator does in the program for the same result: the
+        // catalogue's names, HostAddress edited in place.
+        QTest::addColumn<QList<QStringList>>("editorSteps");
+
+        QTest::newRow("nothing given") << QStringList() << QList<QStringList>();
+        QTest::newRow("Boolean 1 and 0, integer with zeros")
+            << QStringList{"SaveSpool=1", "EnableProxy=0", "BlockCopies=007"}
+            << QList<QStringList>{{"SaveSpool", "1"}, {"EnableProxy", "0"}, {"BlockCopies", "007"}};
+        QTest::newRow("Boolean in capitals stays") << QStringList{"SaveSpool=TRUE"}
+                                                   << QList<QStringList>{{"SaveSpool", "TRUE"}};
+        QTest::newRow("names in other case") << QStringList{"savespool=1", "RELEASERADDRESS=http://r:1"}
+                                             << QList<QStringList>{{"SaveSpool", "1"},
+                                                                   {"ReleaserAddress", "http://r:1"}};
+        QTest::newRow("HostAddress given last stays first")
+            << QStringList{"ReleaserAddress=https://10.0.0.2:8443", "hostaddress=https://10.0.0.5:56569"}
+            << QList<QStringList>{{"ReleaserAddress", "https://10.0.0.2:8443"},
+                                  {"HostAddress", "https://10.0.0.5:56569"}};
+        QTest::newRow("escapes and non-ASCII text")
+            << QStringList{"WorkFolder=C:\\Orvane\\Área \"x\"/\t", "AuditingFolder=审计 😀",
+                           "EnabledDriverList=a=b;c"}
+            << QList<QStringList>{{"WorkFolder", "C:\\Orvane\\Área \"x\"/\t"},
+                                  {"AuditingFolder", "审计 😀"},
+                                  {"EnabledDriverList", "a=b;c"}};
+    }
+
+    void composeMatchesExport()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QList<QStringList>, editorSteps);
+
+        QTemporaryDir dir;
+        SettingsRows rows;
+        SettingsJson = nullptr;
+        SetSettingValue(rows, "HostAddress", "https://127.0.0.1:56569");
+        for (const QStringList& step : editorSteps) {
+            SetSettingValue(rows, step[0].toStdString(), step[1].toStdString());
+        }
+        const QString exported = dir.filePath(QStringLiteral("exported.json"));
+        SaveJsonToWFile(exported.toStdWString(), SettingsJson);
+        const QByteArray expected = ReadFile(exported);
+        QVERIFY(expected.startsWith("{\r\n    \"HostAddress\": "));
+
+        const Outcome printed = Run(QStringList{"compose"} + arguments);
+        QCOMPARE(printed.code, CheckExit::Valid);
+        QCOMPARE(printed.err, QString());
+        QCOMPARE(printed.out.toUtf8(), expected);
+
+        const QString written = dir.filePath(QStringLiteral("composed.json"));
+        const Outcome toFile = Run(QStringList{"compose", "-o", written} + arguments);
+        QCOMPARE(toFile.code, CheckExit::Valid);
+        QCOMPARE(toFile.out, QString());
+        QCOMPARE(ReadFile(written), expected);
+
+        // What compose writes, validate accepts.
+        QCOMPARE(Run({"validate", written}).code, CheckExit::Valid);
+    }
+
+    void composeBytes()
+    {
+        const Outcome outcome = Run({"compose", "BlockCopies=3", "SaveSpool=0", "HostAddress=http://h.example:8080"});
+        QCOMPARE(outcome.code, CheckExit::Valid);
+        QCOMPARE(outcome.out.toUtf8(), QByteArray("{\r\n"
+                                                  "    \"HostAddress\": \"http://h.example:8080\",\r\n"
+                                                  "    \"BlockCopies\": \"3\",\r\n"
+                                                  "    \"SaveSpool\": \"false\"\r\n"
+                                                  "}\r\n"));
+    }
+
+    void composeRefuses_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+
+        const QString prefix = QStringLiteral("silent-install-helper-check: compose: ");
+        QTest::newRow("unknown name")
+            << QStringList{"SaveSpool=1", "SaveSpol=1"} << CheckExit::Problems
+            << prefix + "argument 2 \"SaveSpol\": Invalid configuration name. Did you mean \"SaveSpool\"?\n";
+        QTest::newRow("invalid value")
+            << QStringList{"ContingencyPrinterCache=05"} << CheckExit::Problems
+            << prefix + "argument 1 \"ContingencyPrinterCache\": Invalid configuration value. Expected whole number "
+                        "from 0 to 20, no leading zeros; found \"05\".\n";
+        QTest::newRow("HostAddress twice")
+            << QStringList{"HostAddress=https://a:1", "hostaddress=https://b:1"} << CheckExit::Problems
+            << prefix + "argument 2 \"hostaddress\": A setting with this name already exists. Argument 1 has the "
+                        "same name, \"HostAddress\".\n";
+        QTest::newRow("empty value") << QStringList{"WorkFolder="} << CheckExit::Problems
+                                     << prefix + "argument 1 \"WorkFolder\": The Value field is required.\n";
+        QTest::newRow("empty name") << QStringList{"=1"} << CheckExit::Problems
+                                    << prefix + "argument 1 \"\": The Name field is required.\n";
+        QTest::newRow("every refusal is listed")
+            << QStringList{"HttpTimeout=1.5", "Foo=1"} << CheckExit::Problems
+            << prefix
+                   + "argument 1 \"HttpTimeout\": Invalid configuration value. Expected digits only; found \"1.5\".\n"
+                   + prefix + "argument 2 \"Foo\": Invalid configuration name.\n";
+        QTest::newRow("not NAME=VALUE")
+            << QStringList{"SaveSpool=1", "SaveSpool"} << CheckExit::UsageOrIo
+            << prefix + "argument 2 \"SaveSpool\" is not NAME=VALUE\nTry \"silent-install-helper-check --help\".\n";
+    }
+
+    void composeRefuses()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+
+        const Outcome printed = Run(QStringList{"compose"} + arguments);
+        QCOMPARE(printed.code, code);
+        QCOMPARE(printed.err, message);
+        QCOMPARE(printed.out, QString());
+
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("settings.json"));
+        QCOMPARE(Run(QStringList{"compose", "-o", target} + arguments).code, code);
+        QVERIFY(!QFile::exists(target));
+    }
+
+    void composeWriteFailureKeepsEarlierFile()
+    {
+        QTemporaryDir dir;
+        const QString missingFolder = dir.filePath(QStringLiteral("missing/settings.json"));
+        const Outcome outcome = Run({"compose", "-o", missingFolder, "SaveSpool=1"});
+        QCOMPARE(outcome.code, CheckExit::UsageOrIo);
+        QCOMPARE(outcome.err, "silent-install-helper-check: cannot write \"" + missingFolder
+                                  + "\": SaveJsonToWFile: Cannot open file.: iostream stream error\n");
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
+
+        const QString existing = dir.filePath(QStringLiteral("settings.json"));
+        WriteFile(existing, "earlier");
+        QCOMPARE(Run({"compose", "-o", existing, "SaveSpool=maybe"}).code, CheckExit::Problems);
+        QCOMPARE(ReadFile(existing), QByteArray("earlier"));
+    }
+
+    void exitCodes_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("errorStart"); // empty: nothing on standard error
+
+        const QString program = QStringLiteral("silent-install-helper-check: ");
+        QTest::newRow("help") << QStringList{"--help"} << CheckExit::Valid << QString();
+        QTest::newRow("help after a command") << QStringList{"validate", "-h"} << CheckExit::Valid << QString();
+        QTest::newRow("version") << QStringList{"--version"} << CheckExit::Valid << QString();
+        QTest::newRow("no command") << QStringList() << CheckExit::UsageOrIo << program + "no command given\n";
+        QTest::newRow("unknown command") << QStringList{"check"} << CheckExit::UsageOrIo
+                                         << program + "unknown command \"check\"\n";
+        QTest::newRow("unknown option") << QStringList{"list", "--verbose"} << CheckExit::UsageOrIo
+                                        << program + "unknown option \"--verbose\"\n";
+        QTest::newRow("unknown language") << QStringList{"--lang", "xx", "list"} << CheckExit::UsageOrIo
+                                          << program + "unknown language \"xx\"; use one of en-US, pt-BR, es-ES, "
+                                                       "de-DE, fr-FR, it-IT, zh-CN\n";
+        QTest::newRow("language without value") << QStringList{"list", "--lang"} << CheckExit::UsageOrIo
+                                                << program + "option --lang needs a value\n";
+        QTest::newRow("validate without files") << QStringList{"validate"} << CheckExit::UsageOrIo
+                                                << program + "validate needs at least one FILE\n";
+        QTest::newRow("--json with compose") << QStringList{"compose", "--json"} << CheckExit::UsageOrIo
+                                             << program + "--json is not an option of compose\n";
+        QTest::newRow("-o with validate") << QStringList{"validate", "-o", "x", "valid.json"} << CheckExit::UsageOrIo
+                                          << program + "-o is not an option of validate\n";
+        QTest::newRow("schema with an argument") << QStringList{"schema", "x"} << CheckExit::UsageOrIo
+                                                 << program + "schema takes no arguments\n";
+        QTest::newRow("valid file") << QStringList{"validate", "valid.json"} << CheckExit::Valid << QString();
+        QTest::newRow("invalid file") << QStringList{"validate", "invalid.json"} << CheckExit::Problems << QString();
+        QTest::newRow("malformed file") << QStringList{"validate", "malformed.json"} << CheckExit::Problems
+                                        << QString();
+        QTest::newRow("valid and invalid") << QStringList{"validate", "valid.json", "invalid.json"}
+                                           << CheckExit::Problems << QString();
+        QTest::newRow("missing file") << QStringList{"validate", "valid.json", "missing.json"}
+                                      << CheckExit::UsageOrIo << program + "cannot read \"missing.json\": ";
+        QTest::newRow("missing file wins over problems")
+            << QStringList{"validate", "missing.json", "invalid.json"} << CheckExit::UsageOrIo
+            << program + "cannot read \"missing.json\": ";
+        QTest::newRow("folder") << QStringList{"validate", "folder"} << CheckExit::UsageOrIo
+                                << program + "cannot read \"folder\": ";
+        QTest::newRow("file named like an option after --")
+            << QStringList{"validate", "--", "-valid.json"} << CheckExit::Valid << QString();
+        QTest::newRow("schema") << QStringList{"schema"} << CheckExit::Valid << QString();
+        QTest::newRow("list") << QStringList{"--json", "list"} << CheckExit::Valid << QString();
+    }
+
+    void exitCodes()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QFETCH(QString, errorStart);
+
+        QTemporaryDir dir;
+        const QByteArray valid = Object({Host});
+        WriteFile(dir.filePath(QStringLiteral("valid.json")), valid);
+        WriteFile(dir.filePath(QStringLiteral("-valid.json")), valid);
+        WriteFile(dir.filePath(QStringLiteral("invalid.json")), Object({Host, "'SaveSpool': 'yes'"}));
+        WriteFile(dir.filePath(QStringLiteral("malformed.json")), "{");
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        const Outcome outcome = Run(arguments);
+        QDir::setCurrent(previous);
+
+        QCOMPARE(outcome.code, code);
+        if (errorStart.isEmpty()) {
+            QCOMPARE(outcome.err, QString());
+            QVERIFY(!outcome.out.isEmpty());
+        } else {
+            QVERIFY2(outcome.err.startsWith(errorStart), qPrintable(outcome.err));
+        }
+        if (errorStart.endsWith(QLatin1Char('\n'))) {
+            // Usage errors: the hint to the help, nothing else, nothing on standard output.
+            QCOMPARE(outcome.err, errorStart + "Try \"silent-install-helper-check --help\".\n");
+            QCOMPARE(outcome.out, QString());
+        }
+    }
+
+    void jsonReport()
+    {
+        QTemporaryDir dir;
+        const QString good = dir.filePath(QStringLiteral("good.json"));
+        const QString bad = dir.filePath(QStringLiteral("bad.json"));
+        const QString broken = dir.filePath(QStringLiteral("broken.json"));
+        WriteFile(good, Object({Host}));
+        WriteFile(bad, Object({Host, "'Hostadres': '1'", "'BlockCopies': 3"}));
+        WriteFile(broken, "{\n  \"HostAddress\": \"https://h:1\",\n}");
+
+        const Outcome outcome = Run({"validate", "--lang", "fr-FR", "--json", good, bad, broken});
+        QCOMPARE(outcome.code, CheckExit::Problems);
+        const Json report = Json::parse(outcome.out.toStdString());
+        const Json expected = {
+            {"valid", false},
+            {"files",
+             {{{"file", good.toStdString()}, {"valid", true}, {"problems", Json::array()}},
+              {{"file", bad.toStdString()},
+               {"valid", false},
+               {"problems",
+                {{{"code", "unknown-name"},
+                  {"member", 2},
+                  {"name", "Hostadres"},
+                  {"message", "Nom de configuration invalide."},
+                  {"detail", "Did you mean \"HostAddress\"?"},
+                  {"suggestions", {"HostAddress"}}},
+                 {{"code", "non-string-value"},
+                  {"member", 3},
+                  {"name", "BlockCopies"},
+                  {"message", "Valeur de configuration invalide."},
+                  {"detail", "Expected a JSON string; found the number 3 (write \"3\")."}}}}},
+              {{"file", broken.toStdString()},
+               {"valid", false},
+               {"problems",
+                {{{"code", "malformed-json"},
+                  {"line", 3},
+                  {"column", 1},
+                  {"message", "Malformed JSON."},
+                  {"detail", "Syntax error while parsing object key - unexpected '}'; expected string literal"}}}}}}}};
+        QCOMPARE(QString::fromStdString(report.dump(2)), QString::fromStdString(expected.dump(2)));
+
+        const Outcome unreadable = Run({"validate", "--json", good, dir.filePath(QStringLiteral("none.json"))});
+        QCOMPARE(unreadable.code, CheckExit::UsageOrIo);
+        const Json partial = Json::parse(unreadable.out.toStdString());
+        QCOMPARE(Text(partial["valid"]), Text(Json(false)));
+        QCOMPARE(Text(partial["files"][0]["valid"]), Text(Json(true)));
+        QCOMPARE(Text(partial["files"][1]["valid"]), Text(Json(false)));
+        QCOMPARE(Text(partial["files"][1]["error"]), Text(Json("No such file or directory")));
+    }
+
+    // The schema's patterns must judge every value as the program does, although
+    // they are written for other regular-expression engines.
+    void schemaPatternsFollowTheRules()
+    {
+        const QStringList values{
+            "0", "1", "9", "20", "21", "05", "00", "007", "123456789012345678901234567890", "-1", "1.5", ".5",
+            "1,5", " 30", "30 ", "30\n", "\n30", "\u0663", "\uFF13", "true", "TRUE", "False", "fAlSe", "fal\u017Fe",
+            "\u017Ftrue", "yes", "true\n", "", " ", "https://127.0.0.1:56569", "http://h.example:1", "HTTPS://h:1",
+            "https://h:1/", "https://h", "https://[::1]:1", "https://h:1\n", "https://h_1:1", "any text", "a\nb"};
+        const SettingsMap& catalogue = SettingsCatalogue();
+        int accepted = 0;
+        int refused = 0;
+        for (const auto& [name, mapping] : catalogue) {
+            const std::string pattern = SchemaPattern(ValueRuleOf(name, mapping.kind));
+            const QRegularExpression expression(QString::fromStdString(pattern));
+            QVERIFY2(expression.isValid(), pattern.c_str());
+            for (const QString& value : values) {
+                const bool program = !value.isEmpty() && !IsSettingValueInvalid(catalogue, name, value);
+                const bool schema = !value.isEmpty() && (pattern.empty() || expression.match(value).hasMatch());
+                QVERIFY2(program == schema, qPrintable(QString::fromStdString(name) + " = \"" + value + "\""));
+                (program ? accepted : refused) += 1;
+            }
+        }
+        QVERIFY(accepted > 0 && refused > 0);
+    }
+
+    void schemaDocument()
+    {
+        const Outcome english = Run({"schema"});
+        QCOMPARE(english.code, CheckExit::Valid);
+        const Json schema = Json::parse(english.out.toStdString());
+        QCOMPARE(Text(schema["$schema"]), Text(Json("https://json-schema.org/draft/2020-12/schema")));
+        QCOMPARE(Text(schema["type"]), Text(Json("object")));
+        QCOMPARE(Text(schema["required"]), Text(Json::array({"HostAddress"})));
+        QCOMPARE(Text(schema["additionalProperties"]), Text(Json(false)));
+
+        QStringList names;
+        for (const auto& item : schema["properties"].items()) {
+            names << QString::fromStdString(item.key());
+            QCOMPARE(Text(item.value()["type"]), Text(Json("string")));
+            QCOMPARE(Text(item.value()["minLength"]), Text(Json(1)));
+        }
+        QStringList catalogueNames;
+        for (const auto& entry : SettingsCatalogue()) {
+            catalogueNames << QString::fromStdString(entry.first);
+        }
+        QCOMPARE(names, catalogueNames);
+        const Json& host = schema["properties"]["HostAddress"];
+        QCOMPARE(Text(host["default"]), Text(Json("https://127.0.0.1:56569")));
+        QCOMPARE(Text(host["description"]), Text(Json("Address for connection to Orvane Print Host.")));
+        QVERIFY(!schema["properties"]["WorkFolder"].contains("pattern"));
+        QVERIFY(!schema["properties"]["EnableAuditing"].contains("description"));
+
+        const Outcome german = Run({"schema", "--lang", "de-DE"});
+        const Json germanSchema = Json::parse(german.out.toStdString());
+        QCOMPARE(Text(germanSchema["properties"]["HostAddress"]["description"]),
+                 Text(Json("Adresse für die Verbindung mit Orvane Print Host.")));
+        QCOMPARE(Text(germanSchema["properties"]["SaveSpool"]["pattern"]),
+                 Text(schema["properties"]["SaveSpool"]["pattern"]));
+    }
+
+    void listTable()
+    {
+        const Outcome english = Run({"list"});
+        QCOMPARE(english.code, CheckExit::Valid);
+        const QStringList lines = english.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), static_cast<qsizetype>(SettingsCatalogue().size() + 1));
+        const QRegularExpression header(QStringLiteral("^Name +Rule +Suggested +Description$"));
+        QVERIFY2(header.match(lines[0]).hasMatch(), qPrintable(lines[0]));
+        const QStringList expectedRows{
+            "ContingencyPrinterCache +integer 0-20 +yes +If the value is greater than 0, it activates",
+            "EnableAuditing +boolean +no$",
+            "EnableProxy +boolean +no +If \"true\", enables the use of a proxy\\.$",
+            "HostAddress +address +yes +Address for connection to Orvane Print Host\\.$",
+            "WorkFolder +text +yes +Orvane Print Agent working directory\\.$",
+        };
+        for (const QString& row : expectedRows) {
+            QVERIFY2(lines.filter(QRegularExpression("^" + row)).size() == 1, qPrintable(row));
+        }
+        // Columns line up: every description starts where the header's does.
+        const qsizetype column = lines[0].indexOf(QStringLiteral("Description"));
+        QCOMPARE(lines[1].indexOf(QStringLiteral("If \"true\"")), column);
+
+        const Outcome german = Run({"--lang", "de-DE", "list"});
+        QVERIFY(german.out.startsWith(QStringLiteral("Name")));
+        QVERIFY(german.out.contains(QStringLiteral("Beschreibung\n")));
+        QVERIFY(german.out.contains(QStringLiteral("Adresse für die Verbindung mit Orvane Print Host.")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCheckTool)
+#include "tst_check_tool.moc"

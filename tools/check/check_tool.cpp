@@ -1,0 +1,422 @@
+#include "check_tool.h"
+
+#include "compose.h"
+#include "globalize.h"
+#include "setting_checks.h"
+#include "settings_catalogue.h"
+#include "settings_document.h"
+#include "settings_schema.h"
+#include "translation_keys.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <exception>
+#include <iostream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#ifndef SIH_VERSION
+#define SIH_VERSION "unknown"
+#endif
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+const std::string ProgramName = "silent-install-helper-check";
+
+// The locales that have a translation file, in the language chooser's order.
+constexpr std::array<std::int32_t, 7> LocaleIds{1033, 1046, 3082, 1031, 1036, 1040, 2052};
+
+const char* const HelpText =
+    R"(Usage: silent-install-helper-check [--lang LOCALE] COMMAND [ARGUMENTS]
+
+Checks and writes the settings file that an unattended installation of the
+Orvane Print Agent reads, with the catalogue, rules and messages of
+Silent Install Helper.
+
+Commands:
+  validate [--json] FILE...      check settings files ("-" reads standard input)
+  compose [-o FILE] NAME=VALUE...
+                                 write the settings file that the program's export
+                                 writes for the same entries
+  schema                         print a JSON Schema (draft 2020-12) of the file
+  list [--json]                  print the catalogue: name, rule, suggested,
+                                 description
+
+Options:
+  --lang LOCALE        language of messages and descriptions: en-US (default),
+                       pt-BR, es-ES, de-DE, fr-FR, it-IT or zh-CN
+  --json               validate, list: print JSON for other tools
+  -o, --output FILE    compose: write FILE, replacing it only once complete,
+                       instead of standard output
+  -h, --help           print this help
+  --version            print the version
+
+Exit status: 0 every file valid, 1 a problem was found, 2 usage or I/O error.
+)";
+
+struct Invocation {
+    QString command;
+    QStringList operands;
+    QString language = QStringLiteral("en-US");
+    bool json = false;
+    std::optional<QString> output;
+    bool help = false;
+    bool version = false;
+};
+
+struct UsageError {
+    std::string message;
+};
+
+std::string Utf8(const QString& text)
+{
+    return text.toStdString();
+}
+
+std::string Quoted(const std::string& text)
+{
+    return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string Dump(const Json& json)
+{
+    return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+// Fills `invocation`; the first operand is the command. Throws UsageError.
+void ParseArguments(const QStringList& arguments, Invocation& invocation)
+{
+    bool optionsEnded = false;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (optionsEnded || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
+            if (invocation.command.isEmpty()) {
+                invocation.command = argument;
+            } else {
+                invocation.operands << argument;
+            }
+            continue;
+        }
+        // "--name=value" or "--name value".
+        auto value = [&](const QString& name) {
+            if (argument.startsWith(name + QLatin1Char('='))) {
+                return argument.mid(name.size() + 1);
+            }
+            if (i + 1 >= arguments.size()) {
+                throw UsageError{"option " + Utf8(argument) + " needs a value"};
+            }
+            return arguments[++i];
+        };
+        auto is = [&](const char* name) {
+            return argument == QLatin1String(name) || argument.startsWith(QLatin1String(name) + QLatin1Char('='));
+        };
+        if (argument == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (argument == QLatin1String("-h") || argument == QLatin1String("--help")) {
+            invocation.help = true;
+        } else if (argument == QLatin1String("--version")) {
+            invocation.version = true;
+        } else if (argument == QLatin1String("--json")) {
+            invocation.json = true;
+        } else if (is("--lang")) {
+            invocation.language = value(QStringLiteral("--lang"));
+        } else if (argument == QLatin1String("-o")) {
+            invocation.output = value(QStringLiteral("-o"));
+        } else if (is("--output")) {
+            invocation.output = value(QStringLiteral("--output"));
+        } else {
+            throw UsageError{"unknown option " + Quoted(Utf8(argument))};
+        }
+    }
+}
+
+QString LocaleName(std::int32_t localeId)
+{
+    QString file = QString::fromStdString(Globalize::LocaleFileName(localeId));
+    file.chop(static_cast<int>(sizeof(".txt") - 1));
+    return file;
+}
+
+std::int32_t LocaleIdOf(QString language)
+{
+    language.replace(QLatin1Char('_'), QLatin1Char('-'));
+    for (const std::int32_t id : LocaleIds) {
+        if (LocaleName(id).compare(language, Qt::CaseInsensitive) == 0) {
+            return id;
+        }
+    }
+    std::string known;
+    for (const std::int32_t id : LocaleIds) {
+        known += (known.empty() ? "" : ", ") + Utf8(LocaleName(id));
+    }
+    throw UsageError{"unknown language " + Quoted(Utf8(language)) + "; use one of " + known};
+}
+
+std::string ProblemText(const Problem& problem, const std::string& place)
+{
+    std::string text;
+    if (problem.kind == ProblemKind::MalformedJson) {
+        text = "line " + std::to_string(problem.line) + ", column " + std::to_string(problem.column) + ": ";
+    } else if (problem.position > 0) {
+        text = place + " " + std::to_string(problem.position) + " " + Quoted(problem.name) + ": ";
+    }
+    text += problem.message;
+    if (!problem.detail.empty()) {
+        text += " " + problem.detail;
+    }
+    return text;
+}
+
+Json ProblemJson(const Problem& problem)
+{
+    Json json = Json::object();
+    json["code"] = ProblemCode(problem.kind);
+    if (problem.position > 0) {
+        json["member"] = problem.position;
+        json["name"] = problem.name;
+    }
+    if (problem.kind == ProblemKind::MalformedJson) {
+        json["line"] = problem.line;
+        json["column"] = problem.column;
+    }
+    json["message"] = problem.message;
+    if (!problem.detail.empty()) {
+        json["detail"] = problem.detail;
+    }
+    if (problem.kind == ProblemKind::UnknownName) {
+        json["suggestions"] = problem.suggestions;
+    }
+    return json;
+}
+
+// Reads a whole file; "-" is standard input. Returns false with a reason on failure.
+bool ReadInput(const QString& path, std::istream& in, std::string& text, std::string& reason)
+{
+    if (path == QLatin1String("-")) {
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (in.bad()) {
+            reason = "read error";
+            return false;
+        }
+        return true;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        reason = Utf8(file.errorString());
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        reason = Utf8(file.errorString());
+        return false;
+    }
+    text = bytes.toStdString();
+    return true;
+}
+
+int Validate(const Invocation& invocation, std::istream& in, std::ostream& out, std::ostream& err)
+{
+    if (invocation.operands.isEmpty()) {
+        throw UsageError{"validate needs at least one FILE"};
+    }
+    const SettingsMap& catalogue = SettingsCatalogue();
+    bool problemsFound = false;
+    bool readFailed = false;
+    Json files = Json::array();
+    for (const QString& path : invocation.operands) {
+        const std::string label = path == QLatin1String("-") ? "<stdin>" : Utf8(path);
+        std::string text;
+        std::string reason;
+        if (!ReadInput(path, in, text, reason)) {
+            err << ProgramName << ": cannot read " << Quoted(label) << ": " << reason << "\n";
+            readFailed = true;
+            files.push_back(Json{{"file", label}, {"valid", false}, {"error", reason}});
+            continue;
+        }
+        const std::vector<Problem> problems = CheckSettingsText(catalogue, text);
+        problemsFound = problemsFound || !problems.empty();
+        Json problemList = Json::array();
+        for (const Problem& problem : problems) {
+            problemList.push_back(ProblemJson(problem));
+            if (!invocation.json) {
+                out << label << ": " << ProblemText(problem, "member") << "\n";
+            }
+        }
+        if (!invocation.json && problems.empty()) {
+            out << label << ": valid\n";
+        }
+        files.push_back(Json{{"file", label}, {"valid", problems.empty()}, {"problems", std::move(problemList)}});
+    }
+    if (invocation.json) {
+        out << Dump(Json{{"valid", !problemsFound && !readFailed}, {"files", std::move(files)}});
+    }
+    if (readFailed) {
+        return CheckExit::UsageOrIo;
+    }
+    return problemsFound ? CheckExit::Problems : CheckExit::Valid;
+}
+
+int Compose(const Invocation& invocation, std::ostream& out, std::ostream& err)
+{
+    std::vector<NameValue> pairs;
+    for (int i = 0; i < invocation.operands.size(); ++i) {
+        const QString& operand = invocation.operands[i];
+        const int equals = operand.indexOf(QLatin1Char('='));
+        if (equals < 0) {
+            throw UsageError{"compose: argument " + std::to_string(i + 1) + " " + Quoted(Utf8(operand))
+                             + " is not NAME=VALUE"};
+        }
+        pairs.emplace_back(Utf8(operand.left(equals)), Utf8(operand.mid(equals + 1)));
+    }
+    const ComposedSettings composed = ComposeSettings(SettingsCatalogue(), pairs);
+    if (!composed.problems.empty()) {
+        for (const Problem& problem : composed.problems) {
+            err << ProgramName << ": compose: " << ProblemText(problem, "argument") << "\n";
+        }
+        return CheckExit::Problems;
+    }
+    if (invocation.output) {
+        try {
+            SaveJsonToWFile(invocation.output->toStdWString(), composed.document);
+        } catch (const std::exception& error) {
+            err << ProgramName << ": cannot write " << Quoted(Utf8(*invocation.output)) << ": " << error.what()
+                << "\n";
+            return CheckExit::UsageOrIo;
+        }
+        return CheckExit::Valid;
+    }
+    out << SerializeSettings(composed.document);
+    return CheckExit::Valid;
+}
+
+// Terminal columns of UTF-8 text: East Asian wide characters take two.
+std::size_t DisplayWidth(const std::string& text)
+{
+    const std::u32string characters = QString::fromStdString(text).toStdU32String();
+    std::size_t width = 0;
+    for (const char32_t c : characters) {
+        const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF)
+            || (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F)
+            || (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+        width += wide ? 2 : 1;
+    }
+    return width;
+}
+
+int List(const Invocation& invocation, std::ostream& out)
+{
+    const SettingsMap& catalogue = SettingsCatalogue();
+    if (invocation.json) {
+        Json list = Json::array();
+        for (const auto& [name, mapping] : catalogue) {
+            list.push_back(Json{{"name", name},
+                                {"kind", KindName(mapping.kind)},
+                                {"rule", RuleDescription(name, mapping.kind)},
+                                {"suggested", mapping.suggested},
+                                {"description", mapping.description}});
+        }
+        out << Dump(list);
+        return CheckExit::Valid;
+    }
+
+    std::vector<std::array<std::string, 4>> rows;
+    rows.push_back({Utf8(Globalize::Translate(TranslationKey::Name)), "Rule", "Suggested",
+                    Utf8(Globalize::Translate(TranslationKey::Description))});
+    for (const auto& [name, mapping] : catalogue) {
+        rows.push_back({name, RuleName(name, mapping.kind), mapping.suggested ? "yes" : "no", mapping.description});
+    }
+    std::array<std::size_t, 3> widths{};
+    for (const auto& row : rows) {
+        for (std::size_t column = 0; column < widths.size(); ++column) {
+            widths[column] = std::max(widths[column], DisplayWidth(row[column]));
+        }
+    }
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t column = 0; column < widths.size(); ++column) {
+            line += row[column] + std::string(widths[column] - DisplayWidth(row[column]) + 2, ' ');
+        }
+        line += row[3];
+        while (!line.empty() && line.back() == ' ') {
+            line.pop_back();
+        }
+        out << line << "\n";
+    }
+    return CheckExit::Valid;
+}
+
+int Run(const QStringList& arguments, std::istream& in, std::ostream& out, std::ostream& err)
+{
+    Invocation invocation;
+    ParseArguments(arguments, invocation);
+    if (invocation.help) {
+        out << HelpText;
+        return CheckExit::Valid;
+    }
+    if (invocation.version) {
+        out << ProgramName << " " << SIH_VERSION << "\n";
+        return CheckExit::Valid;
+    }
+
+    const std::string command = Utf8(invocation.command);
+    if (command.empty()) {
+        throw UsageError{"no command given"};
+    }
+    if (command != "validate" && command != "compose" && command != "schema" && command != "list") {
+        throw UsageError{"unknown command " + Quoted(command)};
+    }
+    if (invocation.json && command != "validate" && command != "list") {
+        throw UsageError{"--json is not an option of " + command};
+    }
+    if (invocation.output && command != "compose") {
+        throw UsageError{"-o is not an option of " + command};
+    }
+    if ((command == "schema" || command == "list") && !invocation.operands.isEmpty()) {
+        throw UsageError{command + " takes no arguments"};
+    }
+
+    Globalize::LoadLanguage(LocaleIdOf(invocation.language));
+    SettingsDataMapper();
+
+    if (command == "validate") {
+        return Validate(invocation, in, out, err);
+    }
+    if (command == "compose") {
+        return Compose(invocation, out, err);
+    }
+    if (command == "schema") {
+        out << Dump(SettingsSchema(SettingsCatalogue()));
+        return CheckExit::Valid;
+    }
+    return List(invocation, out);
+}
+
+} // namespace
+
+int RunCheckTool(const QStringList& arguments, std::istream& in, std::ostream& out, std::ostream& err)
+{
+    int code = CheckExit::Valid;
+    try {
+        code = Run(arguments, in, out, err);
+    } catch (const UsageError& error) {
+        err << ProgramName << ": " << error.message << "\n"
+            << "Try \"" << ProgramName << " --help\".\n";
+        return CheckExit::UsageOrIo;
+    } catch (const std::exception& error) {
+        err << ProgramName << ": " << error.what() << "\n";
+        return CheckExit::UsageOrIo;
+    }
+    out.flush();
+    if (!out) {
+        err << ProgramName << ": cannot write the output\n";
+        return CheckExit::UsageOrIo;
+    }
+    return code;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QStringList>
+
+#include <iosfwd>
+
+// Exit codes of the command-line tool.
+namespace CheckExit {
+inline constexpr int Valid = 0;
+inline constexpr int Problems = 1;
+inline constexpr int UsageOrIo = 2;
+} // namespace CheckExit
+
+// Runs the command-line tool on its arguments (without the program name).
+// Standard input is read from `in` ("validate -"), results go to `out`, messages
+// to `err`. Returns the exit code.
+int RunCheckTool(const QStringList& arguments, std::istream& in, std::ostream& out, std::ostream& err);

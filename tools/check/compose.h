@@ -1,0 +1,23 @@
+#pragma once
+
+#include "setting_checks.h"
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+using NameValue = std::pair<std::string, std::string>;
+
+struct ComposedSettings {
+    std::vector<Problem> problems; // empty when the document was built
+    nlohmann::ordered_json document;
+};
+
+// Builds the document that the program would export after the same entries in the
+// editor: HostAddress first with its default unless a pair sets it, then each pair
+// in order through SetSettingValue (names in the catalogue's form, Boolean "1"/"0"
+// as "true"/"false"). Pairs the editor would refuse leave the document empty.
+// Replaces the process-wide SettingsJson, which SetSettingValue writes.
+ComposedSettings ComposeSettings(const SettingsMap& catalogue, const std::vector<NameValue>& pairs);

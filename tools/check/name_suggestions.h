@@ -1,0 +1,11 @@
+#pragma once
+
+#include "settings_catalogue.h"
+
+#include <string>
+#include <vector>
+
+// Catalogue names close to a name the catalogue does not know, nearest first (at
+// most three): names within a few typing mistakes, letter case ignored, or else
+// names that contain the typed text. Empty when nothing is close.
+std::vector<std::string> SuggestSettingNames(const SettingsMap& catalogue, const std::string& typed);
