@@ -1,3 +1,4 @@
+#include "bundle_check.h"
 #include "fatal_error.h"
 #include "fonts.h"
 #include "globalize.h"
@@ -24,6 +25,7 @@ int main(int argc, char* argv[])
         WindowUtils::SetupApplicationStyle();
         Globalize::LoadLanguage(localeId);
         SettingsDataMapper();
+        CheckBundle();
         StartThemeChangeWatcher();
         selector = std::make_unique<LanguageSelectorDialog>();
     } catch (const std::exception& error) {
