@@ -19,7 +19,6 @@
 namespace {
 
 constexpr int ToolIconSize = 22;
-const std::string DefaultHostAddress = "https://127.0.0.1:56569";
 
 QTableWidgetItem* CellItem(const QString& text)
 {
@@ -114,8 +113,14 @@ void SilentInstallHelperWindow::RefreshSettingsTable()
         settingsTable->insertRow(row);
         settingsTable->setItem(row, 0, CellItem(QString::fromStdString(name)));
         settingsTable->setItem(row, 1, CellItem(QString::fromStdString(value)));
-        // Rebuilt per row so that the descriptions follow the language loaded last.
-        SettingsDataMapper();
+        // Rebuilt so that the descriptions follow the language loaded last. The
+        // language cannot change during a refresh, so a rebuild for every further row
+        // would produce the same catalogue again: those rows only repeat its log line.
+        if (row == 0) {
+            SettingsDataMapper();
+        } else {
+            LogSettingsMapped();
+        }
         const SettingsMap& catalogue = SettingsCatalogue();
         const auto entry = catalogue.find(name);
         if (entry != catalogue.end()) {

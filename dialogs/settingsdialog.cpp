@@ -10,10 +10,14 @@
 #include "value_validation.h"
 #include "window_utils.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QMessageBox>
+#include <QStringListModel>
 #include <QTextEdit>
 
 #include <algorithm>
+#include <limits>
 #include <system_error>
 
 namespace {
@@ -57,6 +61,9 @@ void SettingsDialog::Initialise()
 {
     ui->setupUi(this);
     setWindowTitle(Globalize::Translate(TranslationKey::SilentInstallHelperTitle));
+    // A line edit silently cuts text beyond 32767 characters; a long pasted value
+    // must be kept whole, never stored shortened.
+    ui->txbSettingValue->setMaxLength(std::numeric_limits<int>::max());
 
     messageArea = new QTextEdit(ui->background);
     messageArea->hide();
@@ -131,15 +138,41 @@ void SettingsDialog::changeEvent(QEvent* event)
     }
 }
 
-void SettingsDialog::SetupCompletion()
+QStringList SettingsDialog::CompletionNames() const
 {
     QStringList names;
-    for (const auto& [name, mapping] : GetSettingsMap()) {
+    for (const auto& [name, mapping] : SettingsCatalogue()) {
         if (mapping.suggested && rows->find(name) == rows->end()) {
             names.append(QString::fromStdString(name));
         }
     }
-    SetupCompleter(names, ui->txbSettingName, this);
+    return names;
+}
+
+void SettingsDialog::SetupCompletion()
+{
+    SetupCompleter(CompletionNames(), ui->txbSettingName, this);
+}
+
+void SettingsDialog::RefreshCompletion()
+{
+    // The list is rebuilt on every change, but the completer stays: replacing it
+    // would close its popup between two keystrokes of a fast typist, and the key
+    // that arrives meanwhile would be lost.
+    QCompleter* completer = ui->txbSettingName->completer();
+    auto* model = qobject_cast<QStringListModel*>(completer != nullptr ? completer->model() : nullptr);
+    if (model == nullptr) {
+        SetupCompletion();
+        return;
+    }
+    const QStringList names = CompletionNames();
+    if (model->stringList() == names) {
+        return;
+    }
+    model->setStringList(names);
+    if (completer->popup()->isVisible()) {
+        completer->complete();
+    }
 }
 
 QString SettingsDialog::FirstFailedCheck() const
@@ -172,7 +205,7 @@ QString SettingsDialog::FirstFailedCheck() const
 
 void SettingsDialog::ValidateFields()
 {
-    SetupCompletion();
+    RefreshCompletion();
     const QString failed = FirstFailedCheck();
     if (!failed.isEmpty()) {
         const ValidationMessageLayout layout{this,          MessageHeight,  MessageButtonTop, MessageGeometry,

@@ -29,7 +29,9 @@ protected:
 private:
     void Initialise();
     void ApplyStyle();
+    QStringList CompletionNames() const;
     void SetupCompletion();
+    void RefreshCompletion();
     void ValidateFields();
     void SaveSetting();
     QString FirstFailedCheck() const;

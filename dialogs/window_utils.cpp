@@ -51,13 +51,24 @@ void ShowValidationMessage(const ValidationMessageLayout& layout, const QString&
     area->setReadOnly(true);
     area->setTextInteractionFlags(Qt::NoTextInteraction);
 
-    area->setPlainText(message);
-    area->setAlignment(Qt::AlignHCenter);
-    area->setStyleSheet(QStringLiteral("color: #e04441;"));
+    // The same text again would only be laid out again to the same result.
+    if (area->toPlainText() != message || area->alignment() != Qt::AlignHCenter) {
+        area->setPlainText(message);
+        area->setAlignment(Qt::AlignHCenter);
+    }
+    // Setting even an unchanged sheet re-polishes the area and lays its text out
+    // again, on every keystroke that keeps a message up.
+    const QString messageStyle = QStringLiteral("color: #e04441;");
+    if (area->styleSheet() != messageStyle) {
+        area->setStyleSheet(messageStyle);
+    }
     SetSemiboldFont(area, RegularFontSize);
 
-    // The viewport learns its width only when shown; lay the text out at the final width now.
-    area->document()->setTextWidth(layout.messageGeometry.width());
+    // The viewport learns its width only when shown; lay the text out at the final
+    // width now (the document lays itself out again even for an unchanged width).
+    if (area->document()->textWidth() != layout.messageGeometry.width()) {
+        area->document()->setTextWidth(layout.messageGeometry.width());
+    }
     const int growth = std::max(0, static_cast<int>(area->document()->size().height()) - area->height());
     area->setFixedHeight(area->height() + growth);
 

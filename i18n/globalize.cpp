@@ -88,6 +88,12 @@ QString Translate(const QString& key)
     }
 
     const QString body = WithoutMarker(key);
+    // Arguments always follow a comma: without one there is nothing to remove or
+    // fill in, and the text is the catalogue's own.
+    if (!body.contains(QLatin1Char(','))) {
+        const auto found = TranslationMap.constFind(body);
+        return found == TranslationMap.constEnd() ? key : found.value();
+    }
     const QString lookupKey = QString(body).remove(argumentPattern);
     const auto found = TranslationMap.constFind(lookupKey);
     if (found == TranslationMap.constEnd()) {

@@ -100,6 +100,11 @@ void SettingsDataMapper()
         mapping.suggested = row.suggested;
         ProcessSettingsMap.insert_or_assign(row.name, std::move(mapping));
     }
+    LogSettingsMapped();
+}
+
+void LogSettingsMapped()
+{
     spdlog::debug("SettingsDataMapper: settings mapping finished successfully.");
 }
 

@@ -26,6 +26,10 @@ using SettingsMap = std::map<std::string, SettingMapping>;
 // loaded translations.
 void SettingsDataMapper();
 
+// The debug line SettingsDataMapper ends with, for a caller that repeats a rebuild
+// it knows would change nothing.
+void LogSettingsMapped();
+
 // A deep copy of the process-wide catalogue.
 SettingsMap GetSettingsMap();
 

@@ -38,7 +38,11 @@ QString ThemedImagePath(const QString& fileName)
     return QStringLiteral(":/images/") + PlatformFolder + ThemeFolder() + fileName;
 }
 
-void SetWidgetStyle(QWidget* widget, const QString& fileName)
+namespace {
+
+// The style file's text, checked as SetWidgetStyle checks it, for a caller that
+// sets it on the widget itself.
+QString WidgetStyleSheet(const QWidget* widget, const QString& fileName)
 {
     if (widget == nullptr) {
         throw std::runtime_error("SetWidgetStyle: Invalid widget pointer.");
@@ -48,12 +52,21 @@ void SetWidgetStyle(QWidget* widget, const QString& fileName)
     if (sheet.isEmpty()) {
         throw std::runtime_error("SetWidgetStyle: StyleSheet invalid value.");
     }
-    widget->setStyleSheet(QString::fromLatin1(sheet));
+    return QString::fromLatin1(sheet);
 }
 
+} // namespace
+
+void SetWidgetStyle(QWidget* widget, const QString& fileName)
+{
+    widget->setStyleSheet(WidgetStyleSheet(widget, fileName));
+}
+
+// The accent styles set the file and its accent rules in one go: every sheet set on a
+// widget re-polishes it and its children, and the file alone would be replaced at once.
 void SetPrimaryButtonStyle(QPushButton* button)
 {
-    SetWidgetStyle(button, QStringLiteral("qpushbutton-primary-style.qss"));
+    const QString sheet = WidgetStyleSheet(button, QStringLiteral("qpushbutton-primary-style.qss"));
 
     const bool dark = IsDarkTheme();
     const UIColorType accent = dark ? UIColorType::AccentLight2 : UIColorType::AccentLight1;
@@ -64,7 +77,7 @@ void SetPrimaryButtonStyle(QPushButton* button)
     const QString pressed = AccentRgba(accent, 30);
     const QString text = AccentRgba(UIColorType::Background, 0);
 
-    button->setStyleSheet(button->styleSheet()
+    button->setStyleSheet(sheet
         + QStringLiteral(".QPushButton { border-color: ") + normal + QStringLiteral("; background-color: ") + normal
         + QStringLiteral("; color: ") + text + QStringLiteral(" }")
         + QStringLiteral(".QPushButton:hover { border-color: ") + hover + QStringLiteral("; background-color: ") + hover
@@ -77,18 +90,18 @@ void SetPrimaryButtonStyle(QPushButton* button)
 
 void SetLineEditStyle(QLineEdit* lineEdit)
 {
-    SetWidgetStyle(lineEdit, QStringLiteral("qlineedit-style.qss"));
+    const QString sheet = WidgetStyleSheet(lineEdit, QStringLiteral("qlineedit-style.qss"));
     const QString focus = AccentRgba(IsDarkTheme() ? UIColorType::AccentLight2 : UIColorType::AccentLight1, 0);
-    lineEdit->setStyleSheet(lineEdit->styleSheet() + QStringLiteral(".QLineEdit:focus { border-bottom-color: ") + focus
+    lineEdit->setStyleSheet(sheet + QStringLiteral(".QLineEdit:focus { border-bottom-color: ") + focus
                             + QStringLiteral(" }"));
 }
 
 void SetTableWidgetStyle(QTableWidget* table)
 {
-    SetWidgetStyle(table, QStringLiteral("qtablewidget-style.qss"));
+    const QString sheet = WidgetStyleSheet(table, QStringLiteral("qtablewidget-style.qss"));
     const QString selected = AccentRgba(IsDarkTheme() ? UIColorType::AccentLight2 : UIColorType::AccentLight1, 0);
     const QString selectedText = AccentRgba(UIColorType::Background, 0);
-    table->setStyleSheet(table->styleSheet() + QStringLiteral(".QTableWidget::item::selected { background-color: ")
+    table->setStyleSheet(sheet + QStringLiteral(".QTableWidget::item::selected { background-color: ")
                          + selected + QStringLiteral("; color: ") + selectedText + QStringLiteral("; }"));
 }
 

@@ -589,6 +589,81 @@ private slots:
         check({"HostAddress", "SaveSpool"});
     }
 
+    void completionListFollowsTheDocumentOnEveryChange()
+    {
+        TestHost host;
+        QVERIFY(Activate(host));
+        SettingsDialog dialog(&host, &host.rows, &host.catalogue);
+        dialog.SetupAddSetting();
+        const Form form(&dialog);
+        QVERIFY(Activate(dialog));
+        QVERIFY(form.completions().contains(QStringLiteral("BlockCopies")));
+
+        // The document changes behind the editor's back; the next change of a field
+        // offers the list of that moment, with the popup showing its matches.
+        SetSettingValue(host.rows, SettingName::BlockCopies, "3");
+        QTest::keyClicks(static_cast<QWidget*>(nullptr), QStringLiteral("Bl"));
+        QVERIFY(!form.completions().contains(QStringLiteral("BlockCopies")));
+        QCOMPARE(form.completions().size(), 51);
+        QCOMPARE(form.name->completer()->currentCompletion(), QStringLiteral("BlockDuplicateJobs"));
+        QVERIFY(form.name->completer()->popup()->isVisible());
+
+        RemoveSetting(host.rows, SettingName::BlockCopies);
+        QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_O);
+        QVERIFY(form.completions().contains(QStringLiteral("BlockCopies")));
+        QCOMPARE(form.name->text(), QStringLiteral("Blo"));
+        QCOMPARE(form.name->completer()->completionCount(), 2);
+        QVERIFY(form.name->completer()->popup()->isVisible());
+    }
+
+    void fastTypingLosesNoKey()
+    {
+        TestHost host;
+        QVERIFY(Activate(host));
+        SettingsDialog dialog(&host, &host.rows, &host.catalogue);
+        dialog.SetupAddSetting();
+        const Form form(&dialog);
+        QVERIFY(Activate(dialog));
+        QVERIFY(form.name->hasFocus());
+
+        // A completion list closed between two keys is where a fast typist's next key
+        // went lost: the list must stay open while the name is typed.
+        struct PopupHideCounter : QObject {
+            int count = 0;
+            bool eventFilter(QObject* watched, QEvent* event) override
+            {
+                auto* widget = qobject_cast<QWidget*>(watched);
+                count += event->type() == QEvent::Hide && widget != nullptr && widget->windowType() == Qt::Popup;
+                return false;
+            }
+        } popupHides;
+        qApp->installEventFilter(&popupHides);
+
+        // No receiver named: every key goes where the window system delivers it, to
+        // the completion list while that is open, otherwise to the focused field.
+        // Nothing waits between the keys.
+        QWidget* const delivered = nullptr;
+        QTest::keyClicks(delivered, QStringLiteral("SaveSpool"));
+        QCOMPARE(form.name->text(), QStringLiteral("SaveSpool"));
+        QVERIFY(form.name->completer()->popup()->isVisible());
+        QCOMPARE(popupHides.count, 0);
+        qApp->removeEventFilter(&popupHides);
+
+        QTest::keyClick(delivered, Qt::Key_Tab);
+        QVERIFY(form.value->hasFocus());
+        QVERIFY(!form.name->completer()->popup()->isVisible());
+        QTest::keyClicks(delivered, QStringLiteral("1"));
+        QCOMPARE(form.value->text(), QStringLiteral("1"));
+        QCOMPARE(form.name->text(), QStringLiteral("SaveSpool"));
+        QCOMPARE(form.shownMessage(), QString());
+        QVERIFY(form.action->isEnabled());
+
+        QTest::keyClick(delivered, Qt::Key_Return);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(host.refreshCount, 1);
+        QCOMPARE(host.rows.at(SettingName::SaveSpool), std::string("true"));
+    }
+
     void completionListLeavesOutEveryRowOfTheDocument()
     {
         std::vector<std::pair<std::string, std::string>> all;

@@ -1,0 +1,212 @@
+#!/usr/bin/env bash
+# Builds the benchmark programs (bench/) in Release, runs them all and prints one
+# table: what is measured, the baseline measured in the same run, the program's
+# figure, their ratio, the target ratio and whether it is met. Every figure is the
+# median of SIH_BENCH_RUNS runs (default 15, at least 10). Start-up and paint
+# figures are taken on the offscreen platform and on a private Xvfb server.
+#
+#   bash scripts/bench.sh                 # build folder ./build-bench
+#   SIH_BENCH_BUILD_DIR=/tmp/b SIH_BENCH_RUNS=21 bash scripts/bench.sh
+#   SIH_SKIP_SETUP=1 bash scripts/bench.sh   # do not check the installed packages
+#
+# Benchmarks print figures; they pass or fail nothing. The exit code is non-zero
+# only when a program could not be built or did not report.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+if [ "${SIH_SKIP_SETUP:-0}" != 1 ]; then
+    "$root/scripts/setup.sh"
+fi
+
+build="${SIH_BENCH_BUILD_DIR:-$root/build-bench}"
+runs="${SIH_BENCH_RUNS:-15}"
+if ! [[ $runs =~ ^[0-9]+$ ]] || ((runs < 10)); then
+    echo "SIH_BENCH_RUNS must be a number of at least 10" >&2
+    exit 2
+fi
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSIH_BUILD_TESTS=OFF \
+    -DSIH_BUILD_BENCHMARKS=ON >/dev/null
+cmake --build "$build" --target benchmarks --parallel >/dev/null
+bench="$build/bench"
+for program in bench_startup bench_micro; do
+    if [ ! -x "$bench/$program" ]; then
+        echo "$bench/$program was not built (bench_micro needs Google Benchmark: libbenchmark-dev)" >&2
+        exit 1
+    fi
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/sih-bench.XXXXXX")
+xvfb_pid=
+cleanup() {
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+# The same conditions for every program: a private home and runtime folder, no
+# desktop bus (theme and accent colour are the defaults, as in the tests), no
+# platform theme or style from the desktop.
+mkdir -p "$work/home" "$work/runtime"
+chmod 700 "$work/runtime"
+export HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime"
+export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/sih-bench-bus
+unset QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS WAYLAND_DISPLAY \
+    XDG_CURRENT_DESKTOP XDG_SESSION_TYPE DESKTOP_SESSION GNOME_DESKTOP_SESSION_ID KDE_FULL_SESSION
+results="$work/results.txt"
+log="$work/log.txt"
+: >"$results"
+
+# Start-up, Select and peak memory of the program against the minimal program,
+# then of the two intermediate programs against it (where the difference comes from).
+run_logged() {
+    if ! "$@" >>"$log" 2>&1; then
+        tail -n 20 "$log" >&2
+        echo "failed: $*" >&2
+        exit 1
+    fi
+}
+
+startup_set() {
+    local platform=$1
+    echo "start-up and paint, $platform: $runs runs of each program" >&2
+    run_logged "$bench/bench_startup" --runs "$runs" --label "$platform"
+    run_logged "$bench/bench_startup" --runs "$runs" --label "$platform-libraries" \
+        --product "$bench/bench_baseline_libraries"
+    run_logged "$bench/bench_startup" --runs "$runs" --label "$platform-fonts" \
+        --product "$bench/bench_baseline_fonts"
+    run_logged "$bench/bench_startup" --runs "$runs" --label "$platform-against-fonts" \
+        --baseline "$bench/bench_baseline_fonts"
+}
+
+QT_QPA_PLATFORM=offscreen startup_set offscreen
+
+# A private X server on the first free display of 90..99.
+display=
+for n in {90..99}; do
+    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in {1..50}; do
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        if DISPLAY=":$n" timeout 2 xdpyinfo >/dev/null 2>&1; then
+            # The server that answers must be ours: its lock file names our process.
+            if [[ $(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null) == "$xvfb_pid" ]]; then
+                display=":$n"
+                break 2
+            fi
+            break
+        fi
+        sleep 0.1
+    done
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=
+done
+if [ -z "$display" ]; then
+    echo "no Xvfb server could be started on displays :90 to :99" >&2
+    exit 1
+fi
+QT_QPA_PLATFORM=xcb DISPLAY=$display startup_set xvfb
+
+echo "in-process operations: $runs repetitions each" >&2
+QT_QPA_PLATFORM=offscreen run_logged "$bench/bench_micro" --benchmark_repetitions="$runs" \
+    --benchmark_report_aggregates_only=true --benchmark_enable_random_interleaving=true \
+    --benchmark_min_time=0.2 --benchmark_out="$work/micro.csv" --benchmark_out_format=csv
+
+grep '^RESULT ' "$log" | cut -d' ' -f2- >>"$results"
+# Google Benchmark's CSV: name,iterations,real_time,cpu_time,time_unit,... The
+# medians of the operations, paired with the baselines they are compared with.
+awk -F, '
+    /_median"?,/ {
+        name = $1; gsub(/"/, "", name); sub(/\/manual_time_median$/, "", name)
+        time[name] = $3; unit[name] = $5
+    }
+    function pair(key, baseline, measured) {
+        if ((baseline in time) && (measured in time))
+            printf "%s %s %s %s\n", key, time[baseline], time[measured], unit[measured]
+    }
+    END {
+        pair("micro/refresh_table", "refresh_table/baseline", "refresh_table/product")
+        pair("micro/keystroke_name", "keystroke/baseline", "keystroke_name/product")
+        pair("micro/keystroke_value", "keystroke/baseline", "keystroke_value/product")
+        pair("micro/export", "export/baseline", "export/product")
+        pair("micro/export_vs_qsavefile", "export/qsavefile", "export/product")
+        pair("micro/qsavefile_vs_qfile", "export/baseline", "export/qsavefile")
+        if ("translate/plain_key" in time) printf "micro/translate_plain - %s %s\n", time["translate/plain_key"], unit["translate/plain_key"]
+        if ("translate/with_argument" in time) printf "micro/translate_argument - %s %s\n", time["translate/with_argument"], unit["translate/with_argument"]
+        if ("settings_data_mapper" in time) printf "micro/data_mapper - %s %s\n", time["settings_data_mapper"], unit["settings_data_mapper"]
+    }' "$work/micro.csv" >>"$results"
+
+# One row: text|result key|target ratio (empty: no target, shown for explanation).
+print_rows() {
+    local spec text key target
+    printf '| What | Baseline | Measured | Ratio | Target | Met? |\n'
+    printf '|---|---:|---:|---:|---:|---|\n'
+    for spec in "$@"; do
+        IFS='|' read -r text key target <<<"$spec"
+        awk -v text="$text" -v key="$key" -v target="$target" '
+            $1 == key {
+                found = 1
+                unit = $4
+                if ($2 == "-") {
+                    printf "| %s | | %.3f %s | | | |\n", text, $3, unit
+                    exit
+                }
+                ratio = $3 / $2
+                met = target == "" ? "" : (ratio <= target + 0 ? "yes" : "no")
+                printf "| %s | %.2f %s | %.2f %s | %.2f x | %s | %s |\n", text, $2, unit, $3, unit, ratio,
+                    target == "" ? "" : "<= " target " x", met
+                exit
+            }
+            END { if (!found) printf "| %s | (no figure) | | | | |\n", text }' "$results"
+    done
+}
+
+echo
+echo "Medians of $runs runs. Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'),"\
+    "$(nproc) cores, $(free -g | awk '/^Mem:/ {print $2}') GB, $(uname -sr), Qt $(qtpaths6 --qt-version 2>/dev/null || echo 6)."
+echo
+print_rows \
+    "Start-up until the selector is painted, offscreen|offscreen/startup|1.25" \
+    "Start-up until the selector is painted, Xvfb|xvfb/startup|1.25" \
+    "Select until the main window is painted, offscreen|offscreen/select|1.5" \
+    "Select until the main window is painted, Xvfb|xvfb/select|1.5" \
+    "RefreshSettingsTable, 56 settings|micro/refresh_table|2" \
+    "One keystroke in the editor, name field|micro/keystroke_name|2" \
+    "One keystroke in the editor, value field|micro/keystroke_value|2" \
+    "Export of the 56-setting document|micro/export|1.5" \
+    "Peak resident memory, main window open, offscreen|offscreen/peak_rss|1.2" \
+    "Peak resident memory, main window open, Xvfb|xvfb/peak_rss|1.2"
+echo
+echo "Where the differences come from (no targets): the program against the minimal program"
+echo "plus the libraries it must load and start and the bundle's fonts; those two steps"
+echo "against the minimal program; the export through QSaveFile (written aside, synced to"
+echo "disk, renamed into place) as the export does it."
+echo
+print_rows \
+    "Start-up against minimal + libraries + fonts, offscreen|offscreen-against-fonts/startup|" \
+    "Start-up against minimal + libraries + fonts, Xvfb|xvfb-against-fonts/startup|" \
+    "Select against minimal + libraries + fonts, offscreen|offscreen-against-fonts/select|" \
+    "Select against minimal + libraries + fonts, Xvfb|xvfb-against-fonts/select|" \
+    "Peak memory against minimal + libraries + fonts, offscreen|offscreen-against-fonts/peak_rss|" \
+    "Peak memory against minimal + libraries + fonts, Xvfb|xvfb-against-fonts/peak_rss|" \
+    "Start-up, minimal + libraries, offscreen|offscreen-libraries/startup|" \
+    "Start-up, minimal + libraries + fonts, offscreen|offscreen-fonts/startup|" \
+    "Start-up, minimal + libraries, Xvfb|xvfb-libraries/startup|" \
+    "Start-up, minimal + libraries + fonts, Xvfb|xvfb-fonts/startup|" \
+    "Select, minimal + libraries + fonts, offscreen|offscreen-fonts/select|" \
+    "Select, minimal + libraries + fonts, Xvfb|xvfb-fonts/select|" \
+    "Peak memory, minimal + libraries, offscreen|offscreen-libraries/peak_rss|" \
+    "Peak memory, minimal + libraries + fonts, offscreen|offscreen-fonts/peak_rss|" \
+    "Peak memory, minimal + libraries, Xvfb|xvfb-libraries/peak_rss|" \
+    "Peak memory, minimal + libraries + fonts, Xvfb|xvfb-fonts/peak_rss|" \
+    "Same bytes: QSaveFile against one QFile write|micro/qsavefile_vs_qfile|" \
+    "Export against the same bytes through QSaveFile|micro/export_vs_qsavefile|" \
+    "Globalize::Translate, plain key|micro/translate_plain|" \
+    "Globalize::Translate, key with an argument|micro/translate_argument|" \
+    "SettingsDataMapper (56 descriptions)|micro/data_mapper|"
