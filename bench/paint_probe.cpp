@@ -2,7 +2,7 @@
 // baseline). Inactive unless SIH_BENCH_PROBE=1 (or "first", which stops after the
 // first paint). When active it reports, on one
 // standard-output line:
-//   first_paint_ns  CLOCK_MONOTONIC when the first window's first paint has been
+//   first_paint_ns  the monotonic clock when the first window's first paint has been
 //                   flushed (the launcher subtracts its own spawn time),
 //   select_ns       from pressing the first window's "btnSelect" button until the
 //                   next window's first paint has been flushed,
@@ -19,17 +19,17 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 
 namespace {
 
+// The system-wide monotonic clock, shared by the launcher and the launched program.
 long long MonotonicNs()
 {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 long long StatusKb(const char* field)

@@ -144,11 +144,11 @@ awk -F, '
 
 # One row: text|result key|target ratio (empty: no target, shown for explanation).
 print_rows() {
-    local spec text key target
+    local row text key target
     printf '| What | Baseline | Measured | Ratio | Target | Met? |\n'
     printf '|---|---:|---:|---:|---:|---|\n'
-    for spec in "$@"; do
-        IFS='|' read -r text key target <<<"$spec"
+    for row in "$@"; do
+        IFS='|' read -r text key target <<<"$row"
         awk -v text="$text" -v key="$key" -v target="$target" '
             $1 == key {
                 found = 1
