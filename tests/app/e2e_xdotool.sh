@@ -155,9 +155,9 @@ focus_window() {
 }
 
 # Waits until the set of mapped windows has not changed for one second (at most
-# $1 seconds). Every keystroke in the name field replaces the completion popup,
-# which holds the keyboard grab; a key sent while the program still catches up
-# would reach a popup on its way out and be lost.
+# $1 seconds). The completion popup holds the keyboard grab while it is mapped;
+# on a loaded machine a key sent while it is still appearing or closing would go
+# to the wrong window, so the script lets the windows settle first.
 wait_settled() {
     local tries=$(($1 * 10)) stable=0 previous='' current
     while ((tries-- > 0)); do
