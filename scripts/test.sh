@@ -18,7 +18,7 @@ fi
 
 sanitize="${SIH_SANITIZE_BUILD_DIR:-$root/build-sanitize}"
 CC=clang CXX=clang++ SIH_BUILD_DIR="$sanitize" "$root/scripts/build.sh" \
-    -DSIH_SANITIZE=address,undefined -DSIH_FUZZ=ON
+    -DSIH_SANITIZE=address,undefined -DSIH_FUZZ=ON -DSIH_BUILD_BENCHMARKS=OFF
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0"
