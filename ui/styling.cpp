@@ -59,7 +59,9 @@ QString WidgetStyleSheet(const QWidget* widget, const QString& fileName)
 
 void SetWidgetStyle(QWidget* widget, const QString& fileName)
 {
-    widget->setStyleSheet(WidgetStyleSheet(widget, fileName));
+    // Checked before the widget is touched: a null widget must only raise the error.
+    const QString sheet = WidgetStyleSheet(widget, fileName);
+    widget->setStyleSheet(sheet);
 }
 
 // The accent styles set the file and its accent rules in one go: every sheet set on a
