@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Cross-compiles the Qt-free Windows platform layer (theme, system colours,
-# WinSock) with MinGW-w64 under strict warnings, links a small driver, parses
+# WinSock, file replacement) with MinGW-w64 under strict warnings, links a small driver, parses
 # ui/theme_windows.cpp, compiles and examines the executable's resources and,
 # when wine is available, runs the driver in a private wine prefix: registry
 # theme detection (AppsUseLightTheme 0 / 1 / 2 / 8-byte 0 / absent) and the
@@ -32,6 +32,7 @@ compile ui/win32/win_theme.cpp win_theme.o
 compile app/winsock_windows.cpp winsock_windows.o
 compile tests/ui/win_theme_smoke.cpp win_theme_smoke.o
 compile tests/ui/fake_uisettings_dll.cpp fake_uisettings_dll.o
+compile settings/file_write_windows.cpp file_write_windows.o
 
 # -static keeps the MinGW runtime out of the wine prefix: nothing but system DLLs is needed.
 "$cxx" -static -o "$out/win_theme_smoke.exe" \
@@ -46,6 +47,9 @@ if qt_includes="$(pkg-config --cflags-only-I Qt6Widgets 2>/dev/null)" && [[ -n "
     echo "syntax-check ui/theme_windows.cpp against the host's Qt headers"
     # shellcheck disable=SC2086 # the include flags are meant to split
     "$cxx" "${flags[@]}" -Wno-attributes $qt_includes -fsyntax-only "$root/ui/theme_windows.cpp"
+    echo "syntax-check app/fatal_error.cpp against the host's Qt headers"
+    # shellcheck disable=SC2086
+    "$cxx" "${flags[@]}" -Wno-attributes $qt_includes -fsyntax-only "$root/app/fatal_error.cpp"
 else
     echo "check-windows-build: Qt6Widgets headers not found, ui/theme_windows.cpp not checked"
 fi

@@ -1,9 +1,10 @@
 #include "settings_document.h"
 
+#include "file_write.h"
 #include "settings_catalogue.h"
 
-#include <QFileInfo>
-#include <QSaveFile>
+#include <QDir>
+#include <QFile>
 #include <QString>
 
 #include <stdexcept>
@@ -52,9 +53,9 @@ void RemoveSetting(SettingsRows& rows, const std::string& name)
     }
 }
 
-SaveFileOpenError::SaveFileOpenError(const std::string& context)
+SaveFileOpenError::SaveFileOpenError(const std::string& context, const std::string& cause)
     : std::ios_base::failure(context, std::io_errc::stream)
-    , message_(context + ": iostream stream error")
+    , message_(context + ": iostream stream error: " + cause)
 {
 }
 
@@ -87,22 +88,22 @@ std::string SerializeSettings(const nlohmann::ordered_json& json)
 
 void SaveJsonToWFile(const std::wstring& path, const nlohmann::ordered_json& json)
 {
-    const QString filePath = QString::fromStdWString(path);
     const std::string text = SerializeSettings(json);
-
-    QSaveFile file(filePath);
-    // QSaveFile replaces the target by renaming, which would also replace a
-    // read-only file; refuse it as a plain write would.
-    const QFileInfo existing(filePath);
-    if (filePath.isEmpty() || existing.isDir() || (existing.exists() && !existing.isWritable())
-        || !file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        throw SaveFileOpenError("SaveJsonToWFile: Cannot open file.");
+    const QString filePath = QString::fromStdWString(path);
+#ifdef _WIN32
+    const FileWriteResult result = WriteWholeFile(path, text);
+#else
+    const FileWriteResult result = WriteWholeFile(QFile::encodeName(filePath).toStdString(), text);
+#endif
+    // Which file, as the user would type it, after the system's reason.
+    const std::string cause = result.reason + ": " + QDir::toNativeSeparators(filePath).toStdString();
+    switch (result.outcome) {
+    case FileWriteResult::Outcome::Written:
+        return;
+    case FileWriteResult::Outcome::NotOpened:
+        throw SaveFileOpenError("SaveJsonToWFile: Cannot open file.", cause);
+    case FileWriteResult::Outcome::NotWritten:
+        break;
     }
-    // Unbuffered, so that a short write shows here: a buffered QSaveFile can commit
-    // a file whose final flush failed.
-    const qint64 written = file.write(text.data(), static_cast<qint64>(text.size()));
-    if (written != static_cast<qint64>(text.size()) || !file.commit()) {
-        file.cancelWriting();
-        throw std::runtime_error("SaveJsonToWFile: Cannot write file.");
-    }
+    throw std::runtime_error("SaveJsonToWFile: Cannot write file.: " + cause);
 }

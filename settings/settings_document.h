@@ -24,10 +24,11 @@ void SetSettingValue(SettingsRows& rows, const std::string& name, const std::str
 void RemoveSetting(SettingsRows& rows, const std::string& name);
 
 // Thrown when the target file cannot be opened. Its message reads the same with
-// every standard library, which word the stream error category differently.
+// every standard library, which word the stream error category differently, and
+// ends with the cause: the system's reason and the path.
 class SaveFileOpenError : public std::ios_base::failure {
 public:
-    explicit SaveFileOpenError(const std::string& context);
+    SaveFileOpenError(const std::string& context, const std::string& cause);
     const char* what() const noexcept override;
 
 private:
@@ -38,8 +39,10 @@ private:
 // ends including a final one.
 std::string SerializeSettings(const nlohmann::ordered_json& json);
 
-// Writes the document to the file. The file is replaced only once every byte has
-// been written; an earlier file stays untouched on any failure. Throws
-// SaveFileOpenError when the file cannot be opened and std::runtime_error
-// "SaveJsonToWFile: Cannot write file." when the write does not complete.
+// Writes the document to the file as WriteWholeFile does: a regular file is
+// replaced only once every byte has been written, so that an earlier one stays
+// untouched on any failure; devices, pipes, files with more links or an owner
+// that could not be kept are written in place. Throws SaveFileOpenError when the
+// file cannot be opened and std::runtime_error "SaveJsonToWFile: Cannot write
+// file." when the write does not complete, each followed by ": <reason>: <path>".
 void SaveJsonToWFile(const std::wstring& path, const nlohmann::ordered_json& json);
