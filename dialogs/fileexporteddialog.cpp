@@ -6,6 +6,9 @@
 #include "globalize.h"
 #include "styling.h"
 #include "translation_keys.h"
+#include "window_utils.h"
+
+#include <algorithm>
 
 namespace {
 constexpr int IconSize = 25;
@@ -22,10 +25,8 @@ FileExportedDialog::FileExportedDialog(const QString& message, QWidget* parent)
     SetRegularFont(ui->lblFileExportedInfo, RegularFontSize);
     SetRegularFont(ui->btnClose, RegularFontSize);
     ui->lblFileExportedInfo->setText(message);
-    // The label keeps to one line and the dialog cuts it off; the whole text stays
-    // readable as its tool tip.
-    ui->lblFileExportedInfo->setToolTip(message);
     ui->lblFileExportedInfo->setAccessibleName(message);
+    ShowWholeMessage();
     ui->btnClose->setText(Globalize::Translate(TranslationKey::Close));
     connect(ui->btnClose, &QPushButton::clicked, this, &QDialog::close);
     setModal(true);
@@ -40,6 +41,19 @@ FileExportedDialog::~FileExportedDialog()
 void FileExportedDialog::SetIcon(const QString& fileName)
 {
     SetWidgetIcon(ui->lblIcon, fileName, IconSize, true);
+}
+
+void FileExportedDialog::ShowWholeMessage()
+{
+    // An error names its cause and a path, often wider than the notice: the label
+    // wraps it (the form runs it from the icon to the Close button's right edge)
+    // and the notice grows by the extra lines, as the editor does for its message.
+    QLabel* label = ui->lblFileExportedInfo;
+    label->ensurePolished();
+    const int wanted = std::max(0, label->heightForWidth(label->width()) - label->height());
+    const int growth = GrowFixedWindow(this, height(), wanted, {ui->btnClose}, ui->btnClose->y());
+    label->resize(label->width(), label->height() + growth);
+    ui->container->resize(ui->container->width(), ui->container->height() + growth);
 }
 
 void FileExportedDialog::ApplyStyle()

@@ -21,6 +21,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void ShowWholeMessage();
     void ApplyStyle();
 
     Ui::FileExportedDialog* ui;

@@ -7,8 +7,10 @@
 #include <QFontDatabase>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStringListModel>
+#include <QStyle>
 #include <QTextEdit>
 
 #include <algorithm>
@@ -69,18 +71,36 @@ void ShowValidationMessage(const ValidationMessageLayout& layout, const QString&
     if (area->document()->textWidth() != layout.messageGeometry.width()) {
         area->document()->setTextWidth(layout.messageGeometry.width());
     }
-    const int growth = std::max(0, static_cast<int>(area->document()->size().height()) - area->height());
+    const int wanted = std::max(0, static_cast<int>(area->document()->size().height()) - area->height());
+    const int growth = GrowFixedWindow(layout.window, layout.windowHeight, wanted,
+                                       {layout.secondaryButton, layout.primaryButton}, layout.buttonTop);
     area->setFixedHeight(area->height() + growth);
-
-    for (QWidget* button : {layout.secondaryButton, layout.primaryButton}) {
-        button->move(button->x(), layout.buttonTop + growth);
-    }
     layout.primaryButton->setEnabled(false);
+}
 
-    const QSize size(layout.window->width(), layout.windowHeight + growth);
-    layout.window->setMinimumSize(size);
-    layout.window->setMaximumSize(size);
-    layout.window->resize(size);
+int GrowFixedWindow(QWidget* window, const int& windowHeight, const int& growth,
+                    const std::initializer_list<QWidget*>& buttons, const int& buttonTop)
+{
+    if (window == nullptr) {
+        throw std::runtime_error("GrowFixedWindow: Invalid widget pointer.");
+    }
+    int used = growth;
+    if (const QScreen* screen = window->screen()) {
+        // Room for the title bar, which the window's own height leaves out.
+        const int room = screen->availableGeometry().height() - window->style()->pixelMetric(QStyle::PM_TitleBarHeight);
+        used = std::max(0, std::min(growth, room - windowHeight));
+    }
+    for (QWidget* button : buttons) {
+        if (button == nullptr) {
+            throw std::runtime_error("GrowFixedWindow: Invalid widget pointer.");
+        }
+        button->move(button->x(), buttonTop + used);
+    }
+    const QSize size(window->width(), windowHeight + used);
+    window->setMinimumSize(size);
+    window->setMaximumSize(size);
+    window->resize(size);
+    return used;
 }
 
 void ResizeWindowAfterValidateFields(QWidget* window, QWidget* primaryButton, QWidget* secondaryButton,

@@ -3,6 +3,8 @@
 #include <QRect>
 #include <QStringList>
 
+#include <initializer_list>
+
 class QLineEdit;
 class QObject;
 class QTextEdit;
@@ -26,6 +28,12 @@ void SetupCompleter(const QStringList& items, QLineEdit* lineEdit, QObject* pare
 // Shows the message in red, grows the window and moves the buttons down by the
 // text's extra height, and disables the primary button.
 void ShowValidationMessage(const ValidationMessageLayout& layout, const QString& message);
+
+// Fixes the window at its width and `windowHeight` plus `growth`, the growth cut
+// so that the window stays on its screen, and moves the buttons to `buttonTop`
+// plus the growth used, which it returns.
+int GrowFixedWindow(QWidget* window, const int& windowHeight, const int& growth,
+                    const std::initializer_list<QWidget*>& buttons, const int& buttonTop);
 
 // Hides the message, restores the window height and button positions, and
 // enables the primary button.
