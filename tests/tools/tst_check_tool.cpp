@@ -420,7 +420,8 @@ private slots:
         const Outcome outcome = Run({"compose", "-o", missingFolder, "SaveSpool=1"});
         QCOMPARE(outcome.code, CheckExit::UsageOrIo);
         QCOMPARE(outcome.err, "silent-install-helper-check: cannot write \"" + missingFolder
-                                  + "\": SaveJsonToWFile: Cannot open file.: iostream stream error\n");
+                                  + "\": SaveJsonToWFile: Cannot open file.: iostream stream error: "
+                                  + "No such file or directory: " + missingFolder + "\n");
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
 
         const QString existing = dir.filePath(QStringLiteral("settings.json"));
