@@ -8,6 +8,8 @@
 #include "translation_keys.h"
 #include "window_utils.h"
 
+#include <QScreen>
+
 #include <algorithm>
 
 namespace {
@@ -50,6 +52,21 @@ void FileExportedDialog::ShowWholeMessage()
     // and the notice grows by the extra lines, as the editor does for its message.
     QLabel* label = ui->lblFileExportedInfo;
     label->ensurePolished();
+
+    // A name that cannot be broken (no blank, slash or hyphen) widens the notice
+    // instead, as far as its screen allows.
+    int widening = std::max(0, label->minimumSizeHint().width() - label->width());
+    if (const QScreen* shown = screen()) {
+        widening = std::min(widening, std::max(0, shown->availableGeometry().width() - width()));
+    }
+    if (widening > 0) {
+        setFixedWidth(width() + widening);
+        for (QWidget* widget : std::initializer_list<QWidget*>{label, ui->container, ui->background}) {
+            widget->resize(widget->width() + widening, widget->height());
+        }
+        ui->btnClose->move(ui->btnClose->x() + widening, ui->btnClose->y());
+    }
+
     const int wanted = std::max(0, label->heightForWidth(label->width()) - label->height());
     const int growth = GrowFixedWindow(this, height(), wanted, {ui->btnClose}, ui->btnClose->y());
     label->resize(label->width(), label->height() + growth);

@@ -279,6 +279,15 @@ private slots:
         QCOMPARE(close->y(), 104 + label->height() - 25);
         QCOMPARE(failure->minimumSize(), failure->maximumSize());
 
+        // A name that cannot be broken widens the notice, its button still at the right.
+        const auto [wide, wideLabel] = show(QStringLiteral("Is a directory: /srv/")
+                                            + QStringLiteral("Orvane_Print_Agent_").repeated(4));
+        auto* wideClose = wide->findChild<QPushButton*>(QStringLiteral("btnClose"));
+        QVERIFY(wide->width() > 331);
+        QVERIFY(wideLabel->width() >= wideLabel->minimumSizeHint().width());
+        QCOMPARE(wide->width() - wideClose->geometry().right(), 331 - close->geometry().right());
+        QCOMPARE(wide->minimumSize(), wide->maximumSize());
+
         const auto [huge, hugeLabel] = show(QStringLiteral("word ").repeated(2000));
         QVERIFY(huge->height() < huge->screen()->availableGeometry().height());
         QVERIFY(hugeLabel->height() < hugeLabel->heightForWidth(hugeLabel->width()));
