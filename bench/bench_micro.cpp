@@ -10,7 +10,7 @@
 //   export/baseline           the same bytes written with one QFile write
 // and, without a target of their own, the pieces the product figures are made of:
 //   export/qsavefile          the same bytes through QSaveFile (written aside, synced,
-//                             renamed into place), as the export does
+//                             renamed into place), as the export replaces an ordinary file
 //   translate/plain_key, translate/with_argument, settings_data_mapper.
 // Every figure is the time of one operation, timed around that operation alone;
 // the state is restored between operations outside the timed part.
@@ -341,7 +341,7 @@ void ExportBaseline(benchmark::State& state)
 }
 
 // The same bytes through QSaveFile: written next to the target, synced to disk and
-// then put in its place, which is how the export keeps an earlier file intact.
+// then put in its place, which is how the export keeps an earlier ordinary file intact.
 [[gnu::noinline]] bool WriteWithQSaveFile(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
