@@ -575,9 +575,9 @@ std::vector<Member> CheckTextTo(const SettingsMap& catalogue, std::string_view b
     }
 
     CheckMembersTo(catalogue, collector.members, NameCase::MustMatch, "Member", report);
-    const bool hasHostAddress =
-        std::any_of(collector.members.begin(), collector.members.end(),
-                    [](const Member& member) { return EqualsIgnoringAsciiCase(member.name, SettingName::HostAddress); });
+    const bool hasHostAddress = std::any_of(
+        collector.members.begin(), collector.members.end(),
+        [](const Member& member) { return EqualsIgnoringAsciiCase(member.name, SettingName::HostAddress); });
     if (!hasHostAddress) {
         report(DocumentProblem(ProblemKind::MissingHostAddress,
                                "The setting " + QuotedText(SettingName::HostAddress) + " is required."));
@@ -591,7 +591,8 @@ std::vector<Problem> CheckMembers(const SettingsMap& catalogue, const std::vecto
                                   NameCase nameCase, const std::string& place)
 {
     std::vector<Problem> problems;
-    CheckMembersTo(catalogue, members, nameCase, place, [&](Problem&& problem) { problems.push_back(std::move(problem)); });
+    CheckMembersTo(catalogue, members, nameCase, place,
+                   [&](Problem&& problem) { problems.push_back(std::move(problem)); });
     return problems;
 }
 
