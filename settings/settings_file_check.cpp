@@ -137,16 +137,6 @@ bool HidesText(char32_t c)
         || (c >= 0x2066 && c <= 0x2069);
 }
 
-// The byte just after the last character of the first `count` characters.
-std::size_t CharactersEnd(std::string_view text, std::size_t count)
-{
-    std::size_t i = 0;
-    for (; i < text.size() && count > 0; --count) {
-        i += std::max<std::size_t>(1, Utf8SequenceLength(text, i));
-    }
-    return i;
-}
-
 // The parser's explanation without its own prefix and position. It quotes the text
 // it last read, which may be a whole long string; that part is cut.
 std::string ParserExplanation(const std::string& what)
@@ -162,14 +152,15 @@ std::string ParserExplanation(const std::string& what)
     if (!explanation.empty() && explanation[0] >= 'a' && explanation[0] <= 'z') {
         explanation[0] = static_cast<char>(explanation[0] - 'a' + 'A');
     }
+    // The quoted input may hold anything: escaped and cut as names and values are.
     const std::size_t open = explanation.find('\'');
     const std::size_t close = explanation.rfind('\'');
     if (open != std::string::npos && close > open) {
-        const std::string_view quoted = std::string_view(explanation).substr(open + 1, close - open - 1);
-        const std::size_t end = CharactersEnd(quoted, kMaxQuotedCharacters);
-        if (end < quoted.size()) {
-            explanation = explanation.substr(0, open + 1 + end) + "'\xE2\x80\xA6" + explanation.substr(close + 1);
-        }
+        std::string quoted = QuotedText(std::string_view(explanation).substr(open + 1, close - open - 1));
+        const bool cut = quoted.back() != '"';
+        quoted = quoted.substr(1, quoted.rfind('"') - 1);
+        explanation = explanation.substr(0, open + 1) + quoted + (cut ? "'\xE2\x80\xA6" : "'")
+            + explanation.substr(close + 1);
     }
     // The quoted bytes need not be valid UTF-8.
     return QString::fromUtf8(explanation.data(), static_cast<qsizetype>(explanation.size())).toStdString();
