@@ -227,7 +227,8 @@ public:
     using string_t = Json::string_t;
     using binary_t = Json::binary_t;
 
-    explicit MemberCollector(const char** reached) : reached_(reached) {}
+    // `reached` is where the parser has read up to in the text starting at `start`.
+    MemberCollector(const char* start, const char** reached) : start_(start), reached_(reached) {}
 
     bool null() { return Scalar(MemberType::Null, "null"); }
     bool boolean(bool value) { return Scalar(MemberType::Boolean, value ? "true" : "false"); }
@@ -282,7 +283,7 @@ private:
         }
         if (++depth_ > kMaxJsonNesting) {
             tooDeep = true;
-            errorOffset = static_cast<std::size_t>(*reached_ - start) - 1;
+            errorOffset = static_cast<std::size_t>(*reached_ - start_) - 1;
             return false;
         }
         return true;
@@ -294,10 +295,8 @@ private:
     }
 
     int depth_ = 0;
+    const char* start_;
     const char** reached_;
-
-public:
-    const char* start = nullptr;
 };
 
 Problem DocumentProblem(ProblemKind kind, std::string message, std::string detail = {})
@@ -530,8 +529,7 @@ std::vector<Member> CheckTextTo(const SettingsMap& catalogue, std::string_view b
     // comes before one; a NUL byte anywhere is malformed.
     const std::size_t nul = std::min(bytes.find('\0'), bytes.size());
     const char* reached = bytes.data();
-    MemberCollector collector(&reached);
-    collector.start = bytes.data();
+    MemberCollector collector(bytes.data(), &reached);
     bool parsed = false;
     try {
         parsed = Json::sax_parse(TrackedChar(bytes.data(), &reached), TrackedChar(bytes.data() + nul, &reached),
