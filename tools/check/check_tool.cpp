@@ -2,18 +2,19 @@
 
 #include "compose.h"
 #include "globalize.h"
-#include "setting_checks.h"
+#include "settings_file_check.h"
 #include "settings_catalogue.h"
 #include "settings_document.h"
 #include "settings_schema.h"
 #include "translation_keys.h"
 
-#include <QFile>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <optional>
@@ -64,9 +65,13 @@ Exit status: 0 every file valid, 1 a problem was found, 2 usage or I/O error.
 struct Invocation {
     QString command;
     QStringList operands;
+    std::vector<int> operandArguments; // each operand's index among the arguments
     QString language = QStringLiteral("en-US");
     bool json = false;
     std::optional<QString> output;
+    int outputArgument = -1;
+    std::vector<std::string> rawArguments; // as the system passed them
+    std::vector<bool> utf8;                // whether each of them is valid UTF-8
     bool help = false;
     bool version = false;
 };
@@ -82,7 +87,23 @@ std::string Utf8(const QString& text)
 
 std::string Quoted(const std::string& text)
 {
-    return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return QuotedText(text);
+}
+
+// A file as text output names it: as given, unless it holds something that could
+// be taken for more output (control characters, quotes, ": ", blanks at the ends);
+// then quoted and escaped, but never cut.
+std::string Label(const std::string& file)
+{
+    const std::string quoted = QuotedText(file, std::string::npos);
+    const bool plain = !file.empty() && quoted.size() == file.size() + 2 && file.find('"') == std::string::npos
+        && file.find(": ") == std::string::npos && file.front() != ' ' && file.back() != ' ';
+    return plain ? file : quoted;
+}
+
+std::string JsonString(const std::string& text)
+{
+    return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 std::string Dump(const Json& json)
@@ -101,6 +122,7 @@ void ParseArguments(const QStringList& arguments, Invocation& invocation)
                 invocation.command = argument;
             } else {
                 invocation.operands << argument;
+                invocation.operandArguments.push_back(i);
             }
             continue;
         }
@@ -129,8 +151,10 @@ void ParseArguments(const QStringList& arguments, Invocation& invocation)
             invocation.language = value(QStringLiteral("--lang"));
         } else if (argument == QLatin1String("-o")) {
             invocation.output = value(QStringLiteral("-o"));
+            invocation.outputArgument = i;
         } else if (is("--output")) {
             invocation.output = value(QStringLiteral("--output"));
+            invocation.outputArgument = i;
         } else {
             throw UsageError{"unknown option " + Quoted(Utf8(argument))};
         }
@@ -174,53 +198,61 @@ std::string ProblemText(const Problem& problem, const std::string& place)
     return text;
 }
 
-Json ProblemJson(const Problem& problem)
+// One problem of the JSON report, as its "problems" list holds it (the object's
+// braces 8 blanks in), appended to `report`.
+void AppendProblemJson(const Problem& problem, std::string& report)
 {
-    Json json = Json::object();
-    json["code"] = ProblemCode(problem.kind);
+    const std::string in = "\n          ";
+    report += "        {" + in + "\"code\": " + JsonString(ProblemCode(problem.kind));
     if (problem.position > 0) {
-        json["member"] = problem.position;
-        json["name"] = problem.name;
+        report += "," + in + "\"member\": " + std::to_string(problem.position) + "," + in
+            + "\"name\": " + JsonString(problem.name);
     }
     if (problem.kind == ProblemKind::MalformedJson) {
-        json["line"] = problem.line;
-        json["column"] = problem.column;
+        report += "," + in + "\"line\": " + std::to_string(problem.line) + "," + in
+            + "\"column\": " + std::to_string(problem.column);
     }
-    json["message"] = problem.message;
+    report += "," + in + "\"message\": " + JsonString(problem.message);
     if (!problem.detail.empty()) {
-        json["detail"] = problem.detail;
+        report += "," + in + "\"detail\": " + JsonString(problem.detail);
     }
     if (problem.kind == ProblemKind::UnknownName) {
-        json["suggestions"] = problem.suggestions;
-    }
-    return json;
-}
-
-// Reads a whole file; "-" is standard input. Returns false with a reason on failure.
-bool ReadInput(const QString& path, std::istream& in, std::string& text, std::string& reason)
-{
-    if (path == QLatin1String("-")) {
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad()) {
-            reason = "read error";
-            return false;
+        report += "," + in + "\"suggestions\": [";
+        for (std::size_t i = 0; i < problem.suggestions.size(); ++i) {
+            report += (i == 0 ? "\n            " : ",\n            ") + JsonString(problem.suggestions[i]);
         }
-        return true;
+        report += problem.suggestions.empty() ? "]" : in + "]";
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        reason = Utf8(file.errorString());
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        reason = Utf8(file.errorString());
-        return false;
-    }
-    text = bytes.toStdString();
-    return true;
+    report += "\n        }";
 }
 
+// Checks one file, handing its problems to `report` as they are found; whatever
+// goes wrong while checking it is one of them, so the other files are still
+// checked and the report stays whole. Returns whether there was a problem.
+bool CheckFile(const SettingsMap& catalogue, const std::string& text, const std::function<void(const Problem&)>& report)
+{
+    bool found = false;
+    try {
+        CheckSettingsText(catalogue, text, [&](Problem&& problem) {
+            found = true;
+            report(problem);
+        });
+    } catch (const std::exception& error) {
+        Problem problem;
+        problem.kind = ProblemKind::MalformedJson;
+        problem.message = "Malformed JSON.";
+        problem.detail = std::string("Could not be checked: ") + error.what();
+        problem.line = 1;
+        problem.column = 1;
+        found = true;
+        report(problem);
+    }
+    return found;
+}
+
+// Text output goes out line by line; the JSON report is put together as text, one
+// file after the other (a file with very many problems would take far more memory
+// as a JSON value), and printed at the end, when "valid" is known.
 int Validate(const Invocation& invocation, std::istream& in, std::ostream& out, std::ostream& err)
 {
     if (invocation.operands.isEmpty()) {
@@ -229,33 +261,45 @@ int Validate(const Invocation& invocation, std::istream& in, std::ostream& out, 
     const SettingsMap& catalogue = SettingsCatalogue();
     bool problemsFound = false;
     bool readFailed = false;
-    Json files = Json::array();
+    std::string files;
     for (const QString& path : invocation.operands) {
         const std::string label = path == QLatin1String("-") ? "<stdin>" : Utf8(path);
-        std::string text;
-        std::string reason;
-        if (!ReadInput(path, in, text, reason)) {
-            err << ProgramName << ": cannot read " << Quoted(label) << ": " << reason << "\n";
+        if (!files.empty()) {
+            files += ",\n";
+        }
+        files += "    {\n      \"file\": " + JsonString(label) + ",\n      \"valid\": ";
+        const std::size_t validAt = files.size();
+        FileReadResult input = path == QLatin1String("-") ? ReadStreamBounded(in) : ReadFileBounded(path);
+        if (input.status != FileReadStatus::Read) {
+            err << ProgramName << ": cannot read " << QuotedText(label, std::string::npos) << ": " << input.error
+                << "\n";
             readFailed = true;
-            files.push_back(Json{{"file", label}, {"valid", false}, {"error", reason}});
+            files += "false,\n      \"error\": " + JsonString(input.error) + "\n    }";
             continue;
         }
-        const std::vector<Problem> problems = CheckSettingsText(catalogue, text);
-        problemsFound = problemsFound || !problems.empty();
-        Json problemList = Json::array();
-        for (const Problem& problem : problems) {
-            problemList.push_back(ProblemJson(problem));
+        // "valid" is known once the problems are written after it.
+        files += "false,\n      \"problems\": [";
+        const std::size_t problemsAt = files.size();
+        const bool found = CheckFile(catalogue, input.bytes, [&](const Problem& problem) {
             if (!invocation.json) {
-                out << label << ": " << ProblemText(problem, "member") << "\n";
+                out << Label(label) << ": " << ProblemText(problem, "member") << "\n";
+                return;
             }
+            files += files.size() == problemsAt ? "\n" : ",\n";
+            AppendProblemJson(problem, files);
+        });
+        problemsFound = problemsFound || found;
+        if (!invocation.json && !found) {
+            out << Label(label) << ": valid\n";
         }
-        if (!invocation.json && problems.empty()) {
-            out << label << ": valid\n";
+        files += found && invocation.json ? "\n      ]\n    }" : "]\n    }";
+        if (!found) {
+            files.replace(validAt, 5, "true");
         }
-        files.push_back(Json{{"file", label}, {"valid", problems.empty()}, {"problems", std::move(problemList)}});
     }
     if (invocation.json) {
-        out << Dump(Json{{"valid", !problemsFound && !readFailed}, {"files", std::move(files)}});
+        out << "{\n  \"valid\": " << (problemsFound || readFailed ? "false" : "true") << ",\n  \"files\": [\n"
+            << files << "\n  ]\n}\n";
     }
     if (readFailed) {
         return CheckExit::UsageOrIo;
@@ -265,6 +309,23 @@ int Validate(const Invocation& invocation, std::istream& in, std::ostream& out, 
 
 int Compose(const Invocation& invocation, std::ostream& out, std::ostream& err)
 {
+    // Decoding would turn such bytes into U+FFFD, and the file would hold other
+    // text than was given.
+    auto notUtf8 = [&](int argument, const std::string& what) {
+        err << ProgramName << ": compose: " << what << " "
+            << QuotedText(invocation.rawArguments[static_cast<std::size_t>(argument)], std::string::npos)
+            << " is not valid UTF-8; nothing written\n";
+        return CheckExit::UsageOrIo;
+    };
+    if (invocation.output && !invocation.utf8[static_cast<std::size_t>(invocation.outputArgument)]) {
+        return notUtf8(invocation.outputArgument, "the output file name");
+    }
+    for (std::size_t i = 0; i < invocation.operandArguments.size(); ++i) {
+        if (!invocation.utf8[static_cast<std::size_t>(invocation.operandArguments[i])]) {
+            return notUtf8(invocation.operandArguments[i], "argument " + std::to_string(i + 1));
+        }
+    }
+
     std::vector<NameValue> pairs;
     for (int i = 0; i < invocation.operands.size(); ++i) {
         const QString& operand = invocation.operands[i];
@@ -286,7 +347,8 @@ int Compose(const Invocation& invocation, std::ostream& out, std::ostream& err)
         try {
             SaveJsonToWFile(invocation.output->toStdWString(), composed.document);
         } catch (const std::exception& error) {
-            err << ProgramName << ": cannot write " << Quoted(Utf8(*invocation.output)) << ": " << error.what()
+            err << ProgramName << ": cannot write " << QuotedText(Utf8(*invocation.output), std::string::npos) << ": "
+                << error.what()
                 << "\n";
             return CheckExit::UsageOrIo;
         }
@@ -352,9 +414,16 @@ int List(const Invocation& invocation, std::ostream& out)
     return CheckExit::Valid;
 }
 
-int Run(const QStringList& arguments, std::istream& in, std::ostream& out, std::ostream& err)
+int Run(const std::vector<std::string>& rawArguments, std::istream& in, std::ostream& out, std::ostream& err)
 {
     Invocation invocation;
+    invocation.rawArguments = rawArguments;
+    QStringList arguments;
+    for (const std::string& raw : rawArguments) {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        arguments << decoder(QByteArrayView(raw.data(), static_cast<qsizetype>(raw.size())));
+        invocation.utf8.push_back(!decoder.hasError());
+    }
     ParseArguments(arguments, invocation);
     if (invocation.help) {
         out << HelpText;
@@ -401,6 +470,15 @@ int Run(const QStringList& arguments, std::istream& in, std::ostream& out, std::
 } // namespace
 
 int RunCheckTool(const QStringList& arguments, std::istream& in, std::ostream& out, std::ostream& err)
+{
+    std::vector<std::string> raw;
+    for (const QString& argument : arguments) {
+        raw.push_back(argument.toStdString());
+    }
+    return RunCheckTool(raw, in, out, err);
+}
+
+int RunCheckTool(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err)
 {
     int code = CheckExit::Valid;
     try {
