@@ -53,6 +53,9 @@ void Setup()
         }
     }
     QToolTip::setFont(ApplicationFont(RegularFontId, RegularFontSize, QFont::Normal));
+    // The forms name "Segoe UI"; where the system has no such family it must be the
+    // bundled one, not whatever the system's font matching picks.
+    QFont::insertSubstitution(QStringLiteral("Segoe UI"), QFontDatabase::applicationFontFamilies(RegularFontId).value(0));
     spdlog::debug("FontUtils setup finished successfully.");
 }
 
