@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QStyle>
 #include <QTest>
@@ -52,6 +53,12 @@ private slots:
         QCOMPARE(toolTip.weight(), QFont::Normal);
         QVERIFY(!toolTip.italic());
         QCOMPARE(QApplication::style()->name(), QStringLiteral("fusion"));
+        // The forms' "Segoe UI" (the selector's list) resolves to the bundled family.
+        const bool systemHasSegoe = QFontDatabase::families().contains(QStringLiteral("Segoe UI"));
+        if (!systemHasSegoe) {
+            QCOMPARE(QFontInfo(QFont(QStringLiteral("Segoe UI"), 10)).family(),
+                     QFontDatabase::applicationFontFamilies(0).first());
+        }
     }
 
     void weights_data()
