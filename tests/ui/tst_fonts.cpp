@@ -53,6 +53,10 @@ private slots:
         QCOMPARE(toolTip.weight(), QFont::Normal);
         QVERIFY(!toolTip.italic());
         QCOMPARE(QApplication::style()->name(), QStringLiteral("fusion"));
+#ifndef Q_OS_WIN
+        // So does every widget that names no font, such as the toolkit's own dialogs.
+        QCOMPARE(QApplication::font().family(), QFontDatabase::applicationFontFamilies(0).first());
+#endif
         // The forms' "Segoe UI" (the selector's list) resolves to the bundled family.
         const bool systemHasSegoe = QFontDatabase::families().contains(QStringLiteral("Segoe UI"));
         if (!systemHasSegoe) {
