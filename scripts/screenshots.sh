@@ -79,7 +79,9 @@ CONF
         /org/freedesktop/portal/desktop org.example.FakePortalControl.Set \
         string:org.freedesktop.appearance string:color-scheme variant:uint32:"$scheme" >/dev/null
 
-    HOME="$work" "$build/app/silent-install-helper" &
+    # A home of its own per theme, so that the save dialog opens on an empty folder.
+    mkdir -p "$work/home-$theme"
+    HOME="$work/home-$theme" "$build/app/silent-install-helper" &
     local app=$!
     pids+=("$app")
 
@@ -134,7 +136,7 @@ CONF
     wait_for 10 bash -c "xdotool search --onlyvisible --name 'Save' | grep -q ."
     sleep 0.7
     import -window "$(xdotool search --onlyvisible --name 'Save' | head -1)" "$out/save-dialog-$theme.png"
-    xdotool type --delay 20 "$work/settings-$theme.json"
+    xdotool type --delay 20 "$work/home-$theme/settings.json"
     xdotool key Return
     wait_for 5 bash -c "[ \$(xdotool search --onlyvisible --name 'Silent Install Helper' | wc -l) -ge 2 ]"
     sleep 0.5
