@@ -95,7 +95,8 @@ portal_set() { # name, fake portal arguments...
     mkdir -p "$dir"
     cat >"$dir/bus.conf" <<CONF
 <busconfig><type>session</type><listen>unix:dir=$dir</listen><auth>EXTERNAL</auth>
-<policy context="default"><allow send_destination="*"/><allow own="*"/></policy></busconfig>
+<policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/>
+</policy></busconfig>
 CONF
     dbus-daemon --config-file="$dir/bus.conf" --nofork --nopidfile --print-address=3 3>"$dir/address" 2>/dev/null &
     bus_pid=$!
@@ -110,6 +111,11 @@ CONF
         grep -q ready "$dir/portal.out" && break
         sleep 0.1
     done
+    if ! grep -q ready "$dir/portal.out"; then
+        cat "$dir/portal.out" >&2
+        echo "the $name portal did not start" >&2
+        exit 1
+    fi
     echo "start-up with the $name portal, offscreen: $runs runs of each program" >&2
     DBUS_SESSION_BUS_ADDRESS=$address QT_QPA_PLATFORM=offscreen run_logged "$bench/bench_startup" --runs "$runs" \
         --label "portal-$name"
