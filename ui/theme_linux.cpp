@@ -174,8 +174,9 @@ public:
 private slots:
     void OnSettingChanged(const QString& settingNamespace, const QString& key, const QDBusVariant& value)
     {
-        if (settingNamespace == kNamespace && Apply(key, Unwrap(value.variant())))
-            restyleTimer_.start();  // a running timer is left alone, so a flood cannot postpone it
+        // A running timer is not restarted, so that a flood cannot postpone the restyle.
+        if (settingNamespace == kNamespace && Apply(key, Unwrap(value.variant())) && !restyleTimer_.isActive())
+            restyleTimer_.start();
     }
 
 private:
@@ -189,6 +190,7 @@ private:
     {
         // Changes are gathered and shown together: a burst of signals costs one
         // restyle, and the last value wins.
+        restyleTimer_.setParent(this);  // moves to the GUI thread with its owner
         restyleTimer_.setSingleShot(true);
         restyleTimer_.setInterval(kCoalesceMs);
         connect(&restyleTimer_, &QTimer::timeout, this, &PortalAppearance::Restyle);
