@@ -8,7 +8,8 @@
 # Light -> dark with a green accent while the selector is open; the main window,
 # its empty table area and selected row; the disabled Delete icon; a newly opened
 # editor and its completion list (contrast); back to light while the editor is
-# open; a burst of 500 changes. Exit codes: 0 pass, 1 fail, 77 skipped.
+# open; a burst of 500 changes; Qt's own save dialog. Exit codes: 0 pass, 1 fail,
+# 77 skipped.
 
 set -u -o pipefail
 
@@ -257,6 +258,19 @@ keys Escape || fail "xdotool could not press Escape"
 for _ in {1..30}; do visible_windows "" | grep -qx "$editor" || break; sleep 0.1; done
 visible_windows "" | grep -qx "$editor" && fail "the editor did not close on Escape after the burst"
 ((SECONDS - burst_start <= 4)) || fail "the program took $((SECONDS - burst_start)) s to answer after the burst"
+# Qt's own save dialog, which no style sheet covers, is dark as well.
+known=$(visible_windows "")
+timeout 5 xdotool mousemove --window "$main" 826 31 click 1 mousemove 1270 790 || fail "xdotool could not click Export"
+save_dialog=
+for _ in {1..100}; do
+    save_dialog=$(visible_windows "" | grep -vxF "$known" | head -1)
+    [[ -n $save_dialog ]] && break
+    sleep 0.1
+done
+[[ -n $save_dialog ]] || fail "the save dialog did not open"
+expect_colours 3 "$save_dialog 400 200 2b2b2b" "$save_dialog 5 5 202020" || fail "the save dialog is not dark"
+focus_window "$save_dialog" && keys Escape
+
 kill -0 "$program_pid" 2>/dev/null || fail "the program ended"
 echo "PASS: the program followed light -> dark -> light and a burst of 500 changes (completion list contrast $ratio, Delete icon contrast disabled $disabled_contrast, enabled $enabled_contrast)"
 exit 0
