@@ -10,9 +10,39 @@
 #include "translation_keys.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <spdlog/spdlog.h>
 
 #include <cstdlib>
 #include <exception>
+
+namespace {
+
+// The toolkit's own texts (the save-file dialog, its overwrite question) in the
+// chosen language, from the translations installed with Qt. Without them those
+// dialogs stay in English, which is no reason to stop.
+void LoadToolkitTranslations(const std::int32_t& localeId)
+{
+    std::string name = Globalize::LocaleFileName(localeId);
+    name.erase(name.rfind('.'));
+    const QLocale locale(QString::fromStdString(name));
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (locale.language() == QLocale::English
+        || !translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                             QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        if (locale.language() != QLocale::English) {
+            spdlog::debug("LanguageSelectorDialog: no toolkit translations for {}.", name);
+        }
+        delete translator;
+        return;
+    }
+    QCoreApplication::installTranslator(translator);
+}
+
+} // namespace
 
 LanguageSelectorDialog::LanguageSelectorDialog()
     : QDialog(nullptr)
@@ -78,6 +108,7 @@ void LanguageSelectorDialog::SelectLanguage()
         : DefaultLocaleId;
     try {
         Globalize::LoadLanguage(localeId);
+        LoadToolkitTranslations(localeId);
         // Shown in the same step as the selector hides, so the event loop never
         // sees the application without a visible window.
         mainWindow_ = new SilentInstallHelperWindow();

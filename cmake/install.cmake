@@ -81,8 +81,9 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads its window-system integration (xcb, wayland) as a plugin, which no
 # linked library reveals and libqt6gui6 only recommends; without it the program
-# cannot open a window.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# cannot open a window. Qt's own dialogs (the save-file dialog) take their texts in
+# the chosen language from Qt's translation files, which are loaded at run time.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
 # The menu, icon-cache and AppStream caches are refreshed by the dpkg triggers of
 # desktop-file-utils, the icon theme and appstream, so no maintainer scripts are needed.
 

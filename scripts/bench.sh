@@ -8,6 +8,7 @@
 #   bash scripts/bench.sh                 # build folder ./build-bench
 #   SIH_BENCH_BUILD_DIR=/tmp/b SIH_BENCH_RUNS=21 bash scripts/bench.sh
 #   SIH_SKIP_SETUP=1 bash scripts/bench.sh   # do not check the installed packages
+#   SIH_DISPLAY_FIRST=111 SIH_DISPLAY_LAST=119 bash scripts/bench.sh   # X displays to try
 #
 # Benchmarks print figures; they pass or fail nothing. The exit code is non-zero
 # only when a program could not be built or did not report.
@@ -85,9 +86,48 @@ startup_set() {
 
 QT_QPA_PLATFORM=offscreen startup_set offscreen
 
+# Start-up with a desktop portal on a private bus, against the minimal program on
+# the same bus: one that never answers in time, and one that answers dark with an
+# accent (the answer restyles the selector).
+portal_set() { # name, fake portal arguments...
+    local name=$1 dir="$work/bus-$1" bus_pid portal_pid address=
+    shift
+    mkdir -p "$dir"
+    cat >"$dir/bus.conf" <<CONF
+<busconfig><type>session</type><listen>unix:dir=$dir</listen><auth>EXTERNAL</auth>
+<policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/>
+</policy></busconfig>
+CONF
+    dbus-daemon --config-file="$dir/bus.conf" --nofork --nopidfile --print-address=3 3>"$dir/address" 2>/dev/null &
+    bus_pid=$!
+    for _ in {1..50}; do
+        address=$(head -1 "$dir/address" 2>/dev/null)
+        [ -n "$address" ] && break
+        sleep 0.1
+    done
+    DBUS_SESSION_BUS_ADDRESS=$address "$bench/bench_fake_portal" "$@" >"$dir/portal.out" 2>&1 &
+    portal_pid=$!
+    for _ in {1..50}; do
+        grep -q ready "$dir/portal.out" && break
+        sleep 0.1
+    done
+    if ! grep -q ready "$dir/portal.out"; then
+        cat "$dir/portal.out" >&2
+        echo "the $name portal did not start" >&2
+        exit 1
+    fi
+    echo "start-up with the $name portal, offscreen: $runs runs of each program" >&2
+    DBUS_SESSION_BUS_ADDRESS=$address QT_QPA_PLATFORM=offscreen run_logged "$bench/bench_startup" --runs "$runs" \
+        --label "portal-$name"
+    kill "$portal_pid" "$bus_pid" 2>/dev/null || true
+    wait "$portal_pid" "$bus_pid" 2>/dev/null || true
+}
+portal_set silent --delay-ms 3000
+portal_set answering --color-scheme 1
+
 # A private X server on the first free display of 90..99.
 display=
-for n in {90..99}; do
+for n in $(seq "${SIH_DISPLAY_FIRST:-90}" "${SIH_DISPLAY_LAST:-99}"); do
     [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
     Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
@@ -108,7 +148,7 @@ for n in {90..99}; do
     xvfb_pid=
 done
 if [ -z "$display" ]; then
-    echo "no Xvfb server could be started on displays :90 to :99" >&2
+    echo "no Xvfb server could be started on a free display" >&2
     exit 1
 fi
 QT_QPA_PLATFORM=xcb DISPLAY=$display startup_set xvfb
@@ -119,6 +159,14 @@ QT_QPA_PLATFORM=offscreen run_logged "$bench/bench_micro" --benchmark_repetition
     --benchmark_min_time=0.2 --benchmark_out="$work/micro.csv" --benchmark_out_format=csv
 
 grep '^RESULT ' "$log" | cut -d' ' -f2- >>"$results"
+# What a portal adds to the program's start-up, against the same program without a bus.
+awk '$1 == "offscreen/startup" { none = $3 } $1 == "portal-silent/startup" { silent = $3 }
+     $1 == "portal-answering/startup" { answering = $3 }
+     END {
+         if (none != "" && silent != "") printf "portal/silent_cost - %.3f ms\n", silent - none
+         if (none != "" && answering != "") printf "portal/answering_cost - %.3f ms\n", answering - none
+     }' "$results" >"$work/portal.txt"
+cat "$work/portal.txt" >>"$results"
 # Google Benchmark's CSV: name,iterations,real_time,cpu_time,time_unit,... The
 # medians of the operations, paired with the baselines they are compared with.
 awk -F, '
@@ -174,6 +222,8 @@ echo
 print_rows \
     "Start-up until the selector is painted, offscreen|offscreen/startup|1.25" \
     "Start-up until the selector is painted, Xvfb|xvfb/startup|1.25" \
+    "Start-up until the selector is painted, silent portal on a private bus, offscreen|portal-silent/startup|1.25" \
+    "Start-up until the selector is painted, answering portal (dark) on a private bus, offscreen|portal-answering/startup|1.25" \
     "Select until the main window is painted, offscreen|offscreen/select|1.5" \
     "Select until the main window is painted, Xvfb|xvfb/select|1.5" \
     "RefreshSettingsTable, 56 settings|micro/refresh_table|2" \
@@ -189,6 +239,8 @@ echo "against the minimal program; the export through QSaveFile (written aside, 
 echo "disk, renamed into place) as the export does it."
 echo
 print_rows \
+    "Cost of a silent portal: start-up with it minus start-up without a bus (must stay under 5 ms)|portal/silent_cost|" \
+    "Cost of an answering portal (dark): start-up with it minus start-up without a bus|portal/answering_cost|" \
     "Start-up against minimal + libraries + fonts, offscreen|offscreen-against-fonts/startup|" \
     "Start-up against minimal + libraries + fonts, Xvfb|xvfb-against-fonts/startup|" \
     "Select against minimal + libraries + fonts, offscreen|offscreen-against-fonts/select|" \

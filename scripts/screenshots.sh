@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Renews the README's screenshots: runs the real program under Xvfb, once in the
 # light and once in the dark theme (served by the test portal on a private bus),
-# drives it with xdotool and captures the language selector, the main window and
-# the editor with a validation message into docs/screenshots/.
+# drives it with xdotool and captures every window into docs/screenshots/: the
+# language selector (also with its list open), the main window, the editor with its
+# completion list and with a validation message, the remove confirmation, the save
+# dialog and the export notice.
 #
 # Usage: scripts/screenshots.sh [build-folder]   (default ./build, built if needed)
+#        SIH_DISPLAY_FIRST / SIH_DISPLAY_LAST: the X displays to try (default 80..99)
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -22,7 +25,7 @@ cleanup() {
 trap cleanup EXIT
 
 free_display() {
-    for n in $(seq 80 99); do
+    for n in $(seq "${SIH_DISPLAY_FIRST:-80}" "${SIH_DISPLAY_LAST:-99}"); do
         [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { echo "$n"; return; }
     done
     echo "no free X display" >&2
@@ -36,6 +39,13 @@ wait_for() { # seconds command...
         [ "$SECONDS" -lt "$deadline" ] || { echo "timed out: $*" >&2; return 1; }
         sleep 0.1
     done
+}
+
+# Captures the screen area at x, y (w x h) relative to window $1 into file $6.
+shoot_area() {
+    local X Y
+    eval "$(xdotool getwindowgeometry --shell "$1" | grep -E '^(X|Y)=')"
+    import -window root -crop "$4x$5+$((X + $2))+$((Y + $3))" +repage "$6"
 }
 
 shoot() { # theme
@@ -69,7 +79,9 @@ CONF
         /org/freedesktop/portal/desktop org.example.FakePortalControl.Set \
         string:org.freedesktop.appearance string:color-scheme variant:uint32:"$scheme" >/dev/null
 
-    HOME="$work" "$build/app/silent-install-helper" &
+    # A home of its own per theme, so that the save dialog opens on an empty folder.
+    mkdir -p "$work/home-$theme"
+    HOME="$work/home-$theme" "$build/app/silent-install-helper" &
     local app=$!
     pids+=("$app")
 
@@ -77,6 +89,12 @@ CONF
     selector="$(timeout 10 xdotool search --sync --onlyvisible --name 'Silent Install Helper' | head -1)"
     sleep 0.5
     import -window "$selector" "$out/language-selector-$theme.png"
+    # The list open: the selector with the list below it, from the screen.
+    xdotool mousemove --window "$selector" 200 105 click 1
+    sleep 0.7
+    shoot_area "$selector" 0 0 331 420 "$out/language-list-$theme.png"
+    xdotool key Escape
+    sleep 0.3
     xdotool windowfocus --sync "$selector" key Return
 
     wait_for 10 bash -c "xdotool search --onlyvisible --name 'Silent Install Helper' | grep -vx $selector"
@@ -98,14 +116,50 @@ CONF
     add_setting BlockCopies 5
     add_setting WorkFolder 'C:\Orvane\Work'
     add_setting HttpTimeout 30
-    xdotool mousemove --window "$main" 200 150 click 1
+    xdotool mousemove --window "$main" 200 178 click 1 mousemove 1270 790
     sleep 0.5
     import -window "$main" "$out/main-window-$theme.png"
+
+    # Delete on the selected row: the confirmation.
+    xdotool mousemove --window "$main" 772 31 click 1 mousemove 1270 790
+    wait_for 5 bash -c "[ \$(xdotool search --onlyvisible --name 'Silent Install Helper' | wc -l) -ge 2 ]"
+    sleep 0.5
+    import -window "$(xdotool search --onlyvisible --name 'Silent Install Helper' | grep -vx "$main" | head -1)" \
+        "$out/remove-confirmation-$theme.png"
+    xdotool key Escape
+    wait_for 5 bash -c "[ \$(xdotool search --onlyvisible --name 'Silent Install Helper' | wc -l) -eq 1 ]"
+
+    # Export: the save dialog, then the notice.
+    local known
+    known="$(xdotool search --onlyvisible --name '' | sort)"
+    xdotool mousemove --window "$main" 826 31 click 1 mousemove 1270 790
+    wait_for 10 bash -c "xdotool search --onlyvisible --name 'Save' | grep -q ."
+    sleep 0.7
+    import -window "$(xdotool search --onlyvisible --name 'Save' | head -1)" "$out/save-dialog-$theme.png"
+    xdotool type --delay 20 "$work/home-$theme/settings.json"
+    xdotool key Return
+    wait_for 5 bash -c "[ \$(xdotool search --onlyvisible --name 'Silent Install Helper' | wc -l) -ge 2 ]"
+    sleep 0.5
+    import -window "$(xdotool search --onlyvisible --name 'Silent Install Helper' | grep -vx "$main" | head -1)" \
+        "$out/export-notice-$theme.png"
+    xdotool key Return
+    wait_for 5 bash -c "[ \$(xdotool search --onlyvisible --name 'Silent Install Helper' | wc -l) -eq 1 ]"
 
     xdotool mousemove --window "$main" 662 31 click 1
     wait_for 5 bash -c "[ \$(xdotool search --onlyvisible --name 'Silent Install Helper' | wc -l) -ge 2 ]"
     local editor
     editor="$(xdotool search --onlyvisible --name 'Silent Install Helper' | grep -vx "$main" | head -1)"
+    # The completion list under the name field, from the screen; it opens only
+    # in the active window.
+    xdotool windowfocus --sync "$editor"
+    known="$(xdotool search --onlyvisible --name '' | sort)"
+    xdotool type --delay 20 Con
+    wait_for 10 bash -c "xdotool search --onlyvisible --name '' | sort | grep -vxF '$known' | grep -q ."
+    sleep 0.5
+    shoot_area "$editor" 0 0 350 460 "$out/editor-completion-$theme.png"
+    xdotool key Escape
+    wait_for 10 bash -c "! xdotool search --onlyvisible --name '' | sort | grep -vxF '$known' | grep -q ."
+    xdotool key ctrl+a
     xdotool type --delay 20 ContingencyPrinterCache
     xdotool key Escape Tab
     xdotool type --delay 20 25

@@ -52,6 +52,17 @@ void Setup()
             throw std::runtime_error("FontUtil - Setup failed: font files not found");
         }
     }
+    // The forms name "Segoe UI"; where the system has no such family it must be the
+    // bundled one, not whatever the system's font matching picks.
+    const QString regularFamily = QFontDatabase::applicationFontFamilies(RegularFontId).value(0);
+    QFont::insertSubstitution(QStringLiteral("Segoe UI"), regularFamily);
+#ifndef Q_OS_WIN
+    // On Windows the interface font is that family already; elsewhere widgets that
+    // name no font, such as the toolkit's own dialogs, would take the system's.
+    QFont applicationFont = QApplication::font();
+    applicationFont.setFamily(regularFamily);
+    QApplication::setFont(applicationFont);  // resets the tool-tip font, which follows
+#endif
     QToolTip::setFont(ApplicationFont(RegularFontId, RegularFontSize, QFont::Normal));
     spdlog::debug("FontUtils setup finished successfully.");
 }

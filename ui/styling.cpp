@@ -8,6 +8,8 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QToolButton>
@@ -130,7 +132,19 @@ void SetWidgetIcon(QWidget* widget, const QString& fileName, const int& size, co
         throw std::runtime_error("SetWidgetIcon: icon file not found");
     }
 
-    const QIcon icon(path);
+    QIcon icon(path);
+    // The toolkit derives a disabled look from the palette, which leaves a white line
+    // icon on a dark background as bright as the enabled one; a faded copy reads as
+    // disabled in both themes.
+    const QPixmap normal(path);
+    QPixmap faded(normal.size());
+    faded.setDevicePixelRatio(normal.devicePixelRatio());
+    faded.fill(Qt::transparent);
+    QPainter painter(&faded);
+    painter.setOpacity(0.35);
+    painter.drawPixmap(0, 0, normal);
+    painter.end();
+    icon.addPixmap(faded, QIcon::Disabled, QIcon::Off);
     if (auto* button = qobject_cast<QPushButton*>(widget)) {
         button->setIcon(icon);
         button->setIconSize(QSize(size, size));

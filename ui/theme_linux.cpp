@@ -1,6 +1,7 @@
 // Theme and system colours on the Linux desktop, from the XDG desktop portal's
-// appearance settings. The values are read once, on first use, and then kept up to
-// date from the portal's change signal, so that styling never waits on D-Bus.
+// appearance settings. The values are asked for without waiting when the watcher
+// starts and then kept up to date from the portal's change signal, so that neither
+// start-up nor styling ever waits on D-Bus.
 
 #include "theme.h"
 #include "theme_linux_p.h"
@@ -9,10 +10,18 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QEvent>
+#include <QPalette>
 #include <QPointer>
+#include <QStyle>
+#include <QTimer>
+#include <QToolTip>
 #include <QWidget>
+
+#include <spdlog/spdlog.h>
 
 #include <cmath>
 #include <optional>
@@ -26,8 +35,11 @@ const QString kNamespace = QStringLiteral("org.freedesktop.appearance");
 const QString kColorScheme = QStringLiteral("color-scheme");
 const QString kAccentColor = QStringLiteral("accent-color");
 
-// A portal that has not answered by then counts as absent: the interface must not hang on it.
-constexpr int kCallTimeoutMs = 200;
+// A portal that has not answered by then counts as absent.
+constexpr int kCallTimeoutMs = 2000;
+
+// How long changes are gathered before the windows are restyled.
+constexpr int kCoalesceMs = 30;
 
 // Read wraps the value in one variant more than ReadOne; take off every layer.
 QVariant Unwrap(QVariant value)
@@ -74,6 +86,47 @@ bool ParseAccentColor(const QVariant& value, QColor* accent)
     return true;
 }
 
+// The palette for the roles the style sheets leave open: the table's empty area,
+// popups, the completer, the toolkit's own dialogs, tool tips. The colours are the
+// style sheets' own, so that both meet without a seam.
+QPalette ThemePalette(bool dark)
+{
+    const UIColorType highlightKind = dark ? UIColorType::AccentLight2 : UIColorType::AccentLight1;
+    const QColor highlight = GetSystemColor(highlightKind);
+    const QColor highlightedText = GetSystemColor(UIColorType::Background);
+    if (!dark) {
+        QPalette palette = QApplication::style()->standardPalette();
+        palette.setColor(QPalette::Active, QPalette::Highlight, highlight);
+        palette.setColor(QPalette::Inactive, QPalette::Highlight, highlight);
+        palette.setColor(QPalette::Active, QPalette::HighlightedText, highlightedText);
+        palette.setColor(QPalette::Inactive, QPalette::HighlightedText, highlightedText);
+        return palette;
+    }
+    const QColor window(0x20, 0x20, 0x20);
+    const QColor base(0x2B, 0x2B, 0x2B);
+    const QColor text(Qt::white);
+    const QColor dimmed(0x7F, 0x7F, 0x7F);
+    QPalette palette(text, QColor(0x2D, 0x2D, 0x2D), QColor(0x3C, 0x3C, 0x3C), QColor(0x14, 0x14, 0x14),
+                     QColor(0x26, 0x26, 0x26), text, text, base, window);
+    palette.setColor(QPalette::AlternateBase, QColor(0x22, 0x22, 0x22));
+    palette.setColor(QPalette::ToolTipBase, base);
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::PlaceholderText, QColor(0x9D, 0x9D, 0x9D));
+    palette.setColor(QPalette::Shadow, Qt::black);
+    palette.setColor(QPalette::Highlight, highlight);
+    palette.setColor(QPalette::HighlightedText, highlightedText);
+    palette.setColor(QPalette::Link, highlight);
+    palette.setColor(QPalette::LinkVisited, GetSystemColor(UIColorType::AccentLight3));
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText,
+                                           QPalette::HighlightedText, QPalette::PlaceholderText}) {
+        palette.setColor(QPalette::Disabled, role, dimmed);
+    }
+    palette.setColor(QPalette::Disabled, QPalette::Base, window);
+    palette.setColor(QPalette::Disabled, QPalette::Button, QColor(0x26, 0x26, 0x26));
+    palette.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0x44, 0x44, 0x44));
+    return palette;
+}
+
 class PortalAppearance : public QObject {
     Q_OBJECT
 
@@ -90,34 +143,132 @@ public:
         return *instance;
     }
 
-    bool Dark()
-    {
-        Load();
-        return dark_;
-    }
+    bool Dark() const { return shown_.dark; }
 
     // Invalid while the desktop names no accent colour.
-    QColor Accent()
-    {
-        Load();
-        return accent_;
-    }
+    QColor Accent() const { return shown_.accent; }
 
     void Watch()
     {
         if (watching_ || !QCoreApplication::instance())
             return;
-        watching_ = QDBusConnection::sessionBus().connect(
-            kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
-            SLOT(OnSettingChanged(QString, QString, QDBusVariant)));
-        Load();
+        watching_ = true;
+        ApplyPalette();
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected())
+            return;  // no desktop bus: the default theme stays
+        // The slot's argument types must be known by name before the connect, or
+        // QtDBus refuses it without a word and no change ever arrives.
+        qRegisterMetaType<QDBusVariant>();
+        if (!bus.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
+                         SLOT(OnSettingChanged(QString, QString, QDBusVariant))))
+            spdlog::warn("Theme: cannot follow the desktop portal's setting changes: {}",
+                         bus.lastError().message().toStdString());
+        // A portal that starts after the program (or restarts) is read afresh.
+        auto* serviceWatcher =
+            new QDBusServiceWatcher(kService, bus, QDBusServiceWatcher::WatchForRegistration, this);
+        connect(serviceWatcher, &QDBusServiceWatcher::serviceRegistered, this, [this] { ReadAll(); });
+        ReadAll();
     }
 
 private slots:
     void OnSettingChanged(const QString& settingNamespace, const QString& key, const QDBusVariant& value)
     {
-        if (settingNamespace != kNamespace || !Apply(key, Unwrap(value.variant())))
+        // A running timer is not restarted, so that a flood cannot postpone the restyle.
+        if (settingNamespace == kNamespace && Apply(key, Unwrap(value.variant())) && !restyleTimer_.isActive())
+            restyleTimer_.start();
+    }
+
+private:
+    struct Appearance {
+        bool dark = false;
+        QColor accent;
+        bool operator==(const Appearance& other) const { return dark == other.dark && accent == other.accent; }
+    };
+
+    PortalAppearance()
+    {
+        // Changes are gathered and shown together: a burst of signals costs one
+        // restyle, and the last value wins.
+        restyleTimer_.setParent(this);  // moves to the GUI thread with its owner
+        restyleTimer_.setSingleShot(true);
+        restyleTimer_.setInterval(kCoalesceMs);
+        connect(&restyleTimer_, &QTimer::timeout, this, &PortalAppearance::Restyle);
+    }
+
+    // Asks for both keys without waiting; the windows are restyled once both answers are in.
+    void ReadAll()
+    {
+        pendingReads_ = 0;
+        ++readRound_;
+        for (const QString& key : {kColorScheme, kAccentColor})
+            Read(key, readOneMissing_ ? QStringLiteral("Read") : QStringLiteral("ReadOne"));
+    }
+
+    void Read(const QString& key, const QString& method)
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
+        call << kNamespace << key;
+        ++pendingReads_;
+        auto* reply = new QDBusPendingCallWatcher(
+            QDBusConnection::sessionBus().asyncCall(call, kCallTimeoutMs), this);
+        const int round = readRound_;
+        connect(reply, &QDBusPendingCallWatcher::finished, this, [this, reply, key, method, round] {
+            reply->deleteLater();
+            if (round != readRound_)
+                return;  // superseded by a newer round for a restarted portal
+            const QDBusMessage answer = reply->reply();
+            --pendingReads_;
+            if (answer.type() == QDBusMessage::ReplyMessage) {
+                if (!answer.arguments().isEmpty())
+                    Apply(key, Unwrap(answer.arguments().constFirst()));
+            } else if (method == QLatin1String("ReadOne")
+                       && answer.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod")) {
+                readOneMissing_ = true;  // portals before version 2 only have Read
+                Read(key, QStringLiteral("Read"));
+            }
+            if (pendingReads_ == 0)
+                Restyle();
+        });
+    }
+
+    // Takes a well-typed value into the pending appearance; anything else leaves
+    // the last good one. True on a change.
+    bool Apply(const QString& key, const QVariant& value)
+    {
+        if (key == kColorScheme) {
+            const std::optional<bool> dark = ParseColorScheme(value);
+            if (!dark || *dark == pending_.dark)
+                return false;
+            pending_.dark = *dark;
+            return true;
+        }
+        if (key == kAccentColor) {
+            QColor accent;
+            if (!ParseAccentColor(value, &accent) || accent == pending_.accent)
+                return false;
+            pending_.accent = accent;
+            return true;
+        }
+        return false;
+    }
+
+    void ApplyPalette()
+    {
+        const QPalette palette = ThemePalette(shown_.dark);
+        QApplication::setPalette(palette);
+        QToolTip::setPalette(palette);  // the tool tip keeps the palette it was first given
+    }
+
+    // Shows the pending appearance: the palette first, so that the style sheets
+    // the windows set next are resolved against it.
+    void Restyle()
+    {
+        restyleTimer_.stop();
+        if (pending_ == shown_)
             return;
+        shown_ = pending_;
+        ApplyPalette();
         // Qt sends ThemeChange to top-level widgets only; every window, dialogs
         // included, is one of them. Guarded, as a handler may close another window.
         QList<QPointer<QWidget>> windows;
@@ -131,75 +282,13 @@ private slots:
         }
     }
 
-private:
-    // Without an application object there is no event loop to deliver changes:
-    // stay with the defaults rather than cache a value that could never refresh.
-    void Load()
-    {
-        if (loaded_ || !QCoreApplication::instance())
-            return;
-        loaded_ = true;
-        const QDBusConnection bus = QDBusConnection::sessionBus();
-        if (!bus.isConnected())
-            return;
-        for (const QString& key : {kColorScheme, kAccentColor}) {
-            if (!Read(bus, key))
-                break;  // absent or silent portal: do not wait for it a second time
-        }
-    }
-
-    // Reads one key and applies it. False when the portal is absent or did not answer.
-    bool Read(const QDBusConnection& bus, const QString& key)
-    {
-        QDBusMessage reply;
-        if (!readOneMissing_) {
-            reply = Call(bus, QStringLiteral("ReadOne"), key);
-            readOneMissing_ = reply.type() == QDBusMessage::ErrorMessage
-                && reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod");
-        }
-        if (readOneMissing_)  // portals before version 2 only have Read
-            reply = Call(bus, QStringLiteral("Read"), key);
-        if (reply.type() == QDBusMessage::ReplyMessage) {
-            if (!reply.arguments().isEmpty())
-                Apply(key, Unwrap(reply.arguments().constFirst()));
-            return true;
-        }
-        // A key the desktop does not set is no reason to stop asking.
-        return reply.errorName() == QLatin1String("org.freedesktop.portal.Error.NotFound");
-    }
-
-    static QDBusMessage Call(const QDBusConnection& bus, const QString& method, const QString& key)
-    {
-        QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
-        call << kNamespace << key;
-        return bus.call(call, QDBus::Block, kCallTimeoutMs);
-    }
-
-    // Takes a well-typed value; anything else leaves the last good one. True on a change.
-    bool Apply(const QString& key, const QVariant& value)
-    {
-        if (key == kColorScheme) {
-            const std::optional<bool> dark = ParseColorScheme(value);
-            if (!dark || *dark == dark_)
-                return false;
-            dark_ = *dark;
-            return true;
-        }
-        if (key == kAccentColor) {
-            QColor accent;
-            if (!ParseAccentColor(value, &accent) || accent == accent_)
-                return false;
-            accent_ = accent;
-            return true;
-        }
-        return false;
-    }
-
-    bool loaded_ = false;
     bool watching_ = false;
     bool readOneMissing_ = false;
-    bool dark_ = false;
-    QColor accent_;
+    int pendingReads_ = 0;
+    int readRound_ = 0;
+    Appearance pending_;
+    Appearance shown_;
+    QTimer restyleTimer_;
 };
 
 }  // namespace

@@ -179,19 +179,21 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QStringList>("toolTips");
         QTest::addColumn<QString>("description");
+        // The save-file dialog's own label; empty: anything but the English text.
+        QTest::addColumn<QString>("fileNameLabel");
         QTest::newRow("en-US") << 0 << "Configurations" << QStringList{"Add", "Edit", "Delete", "Export"}
-                               << "Address for connection to Orvane Print Host.";
+                               << "Address for connection to Orvane Print Host." << "File &name:";
         QTest::newRow("pt-BR") << 1 << "Configurações" << QStringList{"Adicionar", "Editar", "Excluir", "Exportar"}
-                               << "Endereço para conexão com o Orvane Print Host.";
+                               << "Endereço para conexão com o Orvane Print Host." << "";
         QTest::newRow("es-ES") << 2 << "Configuraciones" << QStringList{"Añadir", "Editar", "Borrar", "Exportar"}
-                               << "Dirección para la conexión con Orvane Print Host.";
+                               << "Dirección para la conexión con Orvane Print Host." << "";
         QTest::newRow("de-DE") << 3 << "Einstellungen"
                                << QStringList{"Hinzufügen", "Bearbeiten", "Löschen", "Exportieren"}
-                               << "Adresse für die Verbindung mit Orvane Print Host.";
+                               << "Adresse für die Verbindung mit Orvane Print Host." << "Datei&name:";
         QTest::newRow("fr-FR") << 4 << "Configurations" << QStringList{"Ajouter", "Modifier", "Supprimer", "Exporter"}
-                               << "Adresse de connexion à Orvane Print Host.";
+                               << "Adresse de connexion à Orvane Print Host." << "";
         QTest::newRow("it-IT") << 5 << "Impostazioni" << QStringList{"Aggiungi", "Modifica", "Elimina", "Esporta"}
-                               << "Indirizzo per la connessione a Orvane Print Host.";
+                               << "Indirizzo per la connessione a Orvane Print Host." << "";
     }
 
     void eachEntryOpensItsLanguage()
@@ -200,6 +202,7 @@ private slots:
         QFETCH(QString, title);
         QFETCH(QStringList, toolTips);
         QFETCH(QString, description);
+        QFETCH(QString, fileNameLabel);
         Child<QComboBox>("cbxLanguages")->setCurrentIndex(index);
         QTest::mouseClick(Child<QPushButton>("btnSelect"), Qt::LeftButton);
 
@@ -214,6 +217,12 @@ private slots:
         }
         QCOMPARE(shown, toolTips);
         QCOMPARE(window->SettingsTable()->item(0, 2)->text(), description);
+        const QString label = QCoreApplication::translate("QFileDialog", "File &name:");
+        if (fileNameLabel.isEmpty()) {
+            QVERIFY2(label != QStringLiteral("File &name:"), qPrintable(label));
+        } else {
+            QCOMPARE(label, fileNameLabel);
+        }
         // The selector itself was built in English and stays so.
         QCOMPARE(Child<QPushButton>("btnSelect")->text(), QStringLiteral("Select"));
     }

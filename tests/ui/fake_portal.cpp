@@ -1,20 +1,26 @@
 // Stands in for the desktop portal's settings on the session bus, so that the theme
 // code can be tested without a desktop.
 //
-//   fake_portal [--no-read-one] [--delay-ms N]
+//   fake_portal [--no-read-one] [--delay-ms N] [--color-scheme N]
 //
 // Serves org.freedesktop.portal.Settings ReadOne and Read (only Read with
 // --no-read-one, like portals before version 2) at /org/freedesktop/portal/desktop,
-// answering after N ms. Starts with no values. Tests drive it through
-// org.example.FakePortalControl at the same path:
+// answering after N ms. Starts with no values, or with the given color-scheme.
+// Tests drive it through org.example.FakePortalControl at the same path:
 //   Set(s namespace, s key, v value)  stores the value and emits SettingChanged
+//   SetAccent(d r, d g, d b)          Set of the accent colour, for callers that cannot
+//                                     write a (ddd) structure (dbus-send)
+//   Toggle(u count)                   emits count color-scheme changes in a row,
+//                                     light first and alternating; the last is kept
 //   ReadCount() -> u                  how many reads it has answered
 // Prints "ready" once it owns org.freedesktop.portal.Desktop.
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusVariant>
 #include <QMap>
 #include <QPair>
@@ -22,6 +28,30 @@
 #include <QThread>
 
 #include <cstdio>
+
+// The accent-color value, (ddd).
+struct Rgb {
+    double red = 0;
+    double green = 0;
+    double blue = 0;
+};
+Q_DECLARE_METATYPE(Rgb)
+
+QDBusArgument& operator<<(QDBusArgument& argument, const Rgb& rgb)
+{
+    argument.beginStructure();
+    argument << rgb.red << rgb.green << rgb.blue;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, Rgb& rgb)
+{
+    argument.beginStructure();
+    argument >> rgb.red >> rgb.green >> rgb.blue;
+    argument.endStructure();
+    return argument;
+}
 
 namespace {
 
@@ -107,6 +137,23 @@ public slots:
         emit settings_->SettingChanged(settingNamespace, key, value);
     }
 
+    void SetAccent(double red, double green, double blue)
+    {
+        Set(QStringLiteral("org.freedesktop.appearance"), QStringLiteral("accent-color"),
+            QDBusVariant(QVariant::fromValue(Rgb{red, green, blue})));
+    }
+
+    void Toggle(uint count)
+    {
+        const QString settingNamespace = QStringLiteral("org.freedesktop.appearance");
+        const QString key = QStringLiteral("color-scheme");
+        for (uint i = 0; i < count; ++i) {
+            const QVariant value = QVariant::fromValue(i % 2 == 0 ? 2u : 1u);
+            portal_->Store(settingNamespace, key, value);
+            emit settings_->SettingChanged(settingNamespace, key, QDBusVariant(value));
+        }
+    }
+
     uint ReadCount() const { return portal_->ReadCount(); }
 
 private:
@@ -119,6 +166,7 @@ private:
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
+    qDBusRegisterMetaType<Rgb>();
     const QStringList args = app.arguments();
     const int delayIndex = args.indexOf(QStringLiteral("--delay-ms"));
     const int delayMs = delayIndex > 0 && delayIndex + 1 < args.size() ? args.at(delayIndex + 1).toInt() : 0;
@@ -127,6 +175,10 @@ int main(int argc, char* argv[])
     SettingsV1* settings = args.contains(QStringLiteral("--no-read-one")) ? new SettingsV1(&portal)
                                                                            : new SettingsV2(&portal);
     new Control(&portal, settings);
+    const int schemeIndex = args.indexOf(QStringLiteral("--color-scheme"));
+    if (schemeIndex > 0 && schemeIndex + 1 < args.size())
+        portal.Store(QStringLiteral("org.freedesktop.appearance"), QStringLiteral("color-scheme"),
+                     QVariant::fromValue(args.at(schemeIndex + 1).toUInt()));
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected() || !bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal)

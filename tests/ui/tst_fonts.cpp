@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QStyle>
 #include <QTest>
@@ -52,6 +53,16 @@ private slots:
         QCOMPARE(toolTip.weight(), QFont::Normal);
         QVERIFY(!toolTip.italic());
         QCOMPARE(QApplication::style()->name(), QStringLiteral("fusion"));
+#ifndef Q_OS_WIN
+        // So does every widget that names no font, such as the toolkit's own dialogs.
+        QCOMPARE(QApplication::font().family(), QFontDatabase::applicationFontFamilies(0).first());
+#endif
+        // The forms' "Segoe UI" (the selector's list) resolves to the bundled family.
+        const bool systemHasSegoe = QFontDatabase::families().contains(QStringLiteral("Segoe UI"));
+        if (!systemHasSegoe) {
+            QCOMPARE(QFontInfo(QFont(QStringLiteral("Segoe UI"), 10)).family(),
+                     QFontDatabase::applicationFontFamilies(0).first());
+        }
     }
 
     void weights_data()
