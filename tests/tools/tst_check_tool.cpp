@@ -1,7 +1,7 @@
 #include "check_tool.h"
 #include "globalize.h"
 #include "name_suggestions.h"
-#include "setting_checks.h"
+#include "settings_file_check.h"
 #include "settings_catalogue.h"
 #include "settings_document.h"
 #include "settings_schema.h"

@@ -2,7 +2,7 @@
 
 #include "compose.h"
 #include "globalize.h"
-#include "setting_checks.h"
+#include "settings_file_check.h"
 #include "settings_catalogue.h"
 #include "settings_document.h"
 #include "settings_schema.h"

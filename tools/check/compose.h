@@ -1,6 +1,6 @@
 #pragma once
 
-#include "setting_checks.h"
+#include "settings_file_check.h"
 
 #include <nlohmann/json.hpp>
 

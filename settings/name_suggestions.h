@@ -7,5 +7,6 @@
 
 // Catalogue names close to a name the catalogue does not know, nearest first (at
 // most three): names within a few typing mistakes, letter case ignored, or else
-// names that contain the typed text. Empty when nothing is close.
+// names that contain the typed text. Empty when nothing is close, and for names
+// longer than any typing mistake explains (over 128 bytes).
 std::vector<std::string> SuggestSettingNames(const SettingsMap& catalogue, const std::string& typed);

@@ -1,0 +1,661 @@
+#include "settings_file_check.h"
+
+#include "globalize.h"
+#include "name_suggestions.h"
+#include "setting_names.h"
+#include "translation_keys.h"
+#include "value_validation.h"
+
+#include <nlohmann/json.hpp>
+
+#include <QFile>
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <istream>
+#include <iterator>
+#include <tuple>
+#include <unordered_map>
+
+namespace {
+
+using Json = nlohmann::json;
+
+std::string Text(const QString& key)
+{
+    return Globalize::Translate(key).toStdString();
+}
+
+std::string QuotedList(const std::vector<std::string>& names)
+{
+    std::string list;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) {
+            list += i + 1 == names.size() ? " or " : ", ";
+        }
+        list += QuotedText(names[i]);
+    }
+    return list;
+}
+
+std::string FoundValue(const Member& member)
+{
+    switch (member.type) {
+    case MemberType::Null:
+        return "null";
+    case MemberType::Boolean:
+    case MemberType::Number: {
+        // The likely intent: the same text in quotes.
+        const std::string quoted = QuotedText(member.value);
+        return std::string(member.type == MemberType::Boolean ? "the literal " : "the number ")
+            + (member.value.size() > kMaxQuotedCharacters ? quoted : member.value) + " (write " + quoted + ")";
+    }
+    case MemberType::Object:
+        return "an object";
+    case MemberType::Array:
+        return "an array";
+    case MemberType::String:
+        break;
+    }
+    return "a string";
+}
+
+const char* ArticleTypeName(MemberType type)
+{
+    switch (type) {
+    case MemberType::Object:
+        return "an object";
+    case MemberType::Array:
+        return "an array";
+    case MemberType::Null:
+        return "null";
+    case MemberType::Boolean:
+        return "a boolean";
+    case MemberType::Number:
+        return "a number";
+    case MemberType::String:
+        break;
+    }
+    return "a string";
+}
+
+// Length of the UTF-8 sequence starting at `text[i]`, or 0 when it is not one.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t i)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead < 0x80) {
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size() || byte(i + 1) < low || byte(i + 1) > high) {
+        return 0;
+    }
+    for (std::size_t k = 2; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+char32_t DecodeUtf8(std::string_view sequence)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<char32_t>(static_cast<unsigned char>(sequence[k])); };
+    switch (sequence.size()) {
+    case 1:
+        return byte(0);
+    case 2:
+        return ((byte(0) & 0x1F) << 6) | (byte(1) & 0x3F);
+    case 3:
+        return ((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
+    default:
+        return ((byte(0) & 0x07) << 18) | ((byte(1) & 0x3F) << 12) | ((byte(2) & 0x3F) << 6) | (byte(3) & 0x3F);
+    }
+}
+
+// Characters that change how the text around them is shown: C1 controls, line and
+// paragraph separators, and the marks and overrides of bidirectional text.
+bool HidesText(char32_t c)
+{
+    return (c >= 0x80 && c <= 0x9F) || c == 0x200E || c == 0x200F || (c >= 0x2028 && c <= 0x202E)
+        || (c >= 0x2066 && c <= 0x2069);
+}
+
+// The byte just after the last character of the first `count` characters.
+std::size_t CharactersEnd(std::string_view text, std::size_t count)
+{
+    std::size_t i = 0;
+    for (; i < text.size() && count > 0; --count) {
+        i += std::max<std::size_t>(1, Utf8SequenceLength(text, i));
+    }
+    return i;
+}
+
+// The parser's explanation without its own prefix and position. It quotes the text
+// it last read, which may be a whole long string; that part is cut.
+std::string ParserExplanation(const std::string& what)
+{
+    // "[json.exception.parse_error.101] parse error at line 1, column 4: syntax error ..."
+    // or "[json.exception.out_of_range.406] number overflow parsing '1e999'".
+    const std::size_t bracket = what.rfind("] ", what.find(' '));
+    std::string explanation = bracket == std::string::npos ? what : what.substr(bracket + 2);
+    if (explanation.compare(0, 12, "parse error ") == 0) {
+        const std::size_t colon = explanation.find(": ");
+        explanation.erase(0, colon == std::string::npos ? 0 : colon + 2);
+    }
+    if (!explanation.empty() && explanation[0] >= 'a' && explanation[0] <= 'z') {
+        explanation[0] = static_cast<char>(explanation[0] - 'a' + 'A');
+    }
+    const std::size_t open = explanation.find('\'');
+    const std::size_t close = explanation.rfind('\'');
+    if (open != std::string::npos && close > open) {
+        const std::string_view quoted = std::string_view(explanation).substr(open + 1, close - open - 1);
+        const std::size_t end = CharactersEnd(quoted, kMaxQuotedCharacters);
+        if (end < quoted.size()) {
+            explanation = explanation.substr(0, open + 1 + end) + "'\xE2\x80\xA6" + explanation.substr(close + 1);
+        }
+    }
+    // The quoted bytes need not be valid UTF-8.
+    return QString::fromUtf8(explanation.data(), static_cast<qsizetype>(explanation.size())).toStdString();
+}
+
+// Line and column of a byte, both from 1; columns count characters, not bytes,
+// and a byte-order mark, which editors do not show, is not counted.
+std::pair<int, int> LineAndColumn(std::string_view text, std::size_t offset)
+{
+    std::size_t i = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    int line = 1;
+    int column = 1;
+    for (; i < offset && i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\n') {
+            ++line;
+            column = 1;
+        } else if ((c & 0xC0) != 0x80) {
+            ++column;
+        }
+    }
+    return {line, column};
+}
+
+// A character pointer that tells how far the parser has read, so that a nesting
+// error can be placed.
+class TrackedChar {
+public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = const char&;
+
+    TrackedChar(const char* at, const char** reached) : at_(at), reached_(reached) {}
+    reference operator*() const { return *at_; }
+    TrackedChar& operator++()
+    {
+        *reached_ = ++at_;
+        return *this;
+    }
+    TrackedChar operator++(int)
+    {
+        TrackedChar before = *this;
+        ++*this;
+        return before;
+    }
+    bool operator==(const TrackedChar& other) const { return at_ == other.at_; }
+    bool operator!=(const TrackedChar& other) const { return at_ != other.at_; }
+
+private:
+    const char* at_;
+    const char** reached_;
+};
+
+// Collects the top-level object's members from the parser's events, keeping
+// repeated names (the library's own object would keep only the last) and nothing
+// of nested values but their type. Deeper nesting than the limit stops the parse.
+class MemberCollector {
+public:
+    using number_integer_t = Json::number_integer_t;
+    using number_unsigned_t = Json::number_unsigned_t;
+    using number_float_t = Json::number_float_t;
+    using string_t = Json::string_t;
+    using binary_t = Json::binary_t;
+
+    explicit MemberCollector(const char** reached) : reached_(reached) {}
+
+    bool null() { return Scalar(MemberType::Null, "null"); }
+    bool boolean(bool value) { return Scalar(MemberType::Boolean, value ? "true" : "false"); }
+    bool number_integer(number_integer_t value) { return Scalar(MemberType::Number, std::to_string(value)); }
+    bool number_unsigned(number_unsigned_t value) { return Scalar(MemberType::Number, std::to_string(value)); }
+    bool number_float(number_float_t, const string_t& text) { return Scalar(MemberType::Number, text); }
+    bool string(string_t& value) { return Scalar(MemberType::String, std::move(value)); }
+    bool binary(binary_t&) { return true; }
+    bool start_object(std::size_t) { return Open(MemberType::Object); }
+    bool start_array(std::size_t) { return Open(MemberType::Array); }
+    bool end_object() { return Close(); }
+    bool end_array() { return Close(); }
+    bool key(string_t& name)
+    {
+        if (depth_ == 1 && topType == MemberType::Object) {
+            members.push_back({std::move(name), {}, MemberType::Null});
+        }
+        return true;
+    }
+    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& error)
+    {
+        failed = true;
+        errorOffset = position > 0 ? position - 1 : 0;
+        errorText = error.what();
+        return false;
+    }
+
+    bool failed = false;
+    bool tooDeep = false;
+    std::size_t errorOffset = 0; // byte where the parser stopped
+    std::string errorText;
+    MemberType topType = MemberType::Null;
+    std::vector<Member> members;
+
+private:
+    bool Scalar(MemberType type, std::string text)
+    {
+        if (depth_ == 0) {
+            topType = type;
+        } else if (depth_ == 1 && topType == MemberType::Object && !members.empty()) {
+            members.back().type = type;
+            members.back().value = std::move(text);
+        }
+        return true;
+    }
+    bool Open(MemberType type)
+    {
+        if (depth_ == 0) {
+            topType = type;
+        } else if (depth_ == 1 && topType == MemberType::Object && !members.empty()) {
+            members.back().type = type;
+        }
+        if (++depth_ > kMaxJsonNesting) {
+            tooDeep = true;
+            errorOffset = static_cast<std::size_t>(*reached_ - start) - 1;
+            return false;
+        }
+        return true;
+    }
+    bool Close()
+    {
+        --depth_;
+        return true;
+    }
+
+    int depth_ = 0;
+    const char** reached_;
+
+public:
+    const char* start = nullptr;
+};
+
+Problem DocumentProblem(ProblemKind kind, std::string message, std::string detail = {})
+{
+    Problem problem;
+    problem.kind = kind;
+    problem.message = std::move(message);
+    problem.detail = std::move(detail);
+    return problem;
+}
+
+} // namespace
+
+const char* ProblemCode(ProblemKind kind)
+{
+    switch (kind) {
+    case ProblemKind::MalformedJson:
+        return "malformed-json";
+    case ProblemKind::NotAnObject:
+        return "not-an-object";
+    case ProblemKind::EmptyNameAndValue:
+        return "empty-name-and-value";
+    case ProblemKind::EmptyName:
+        return "empty-name";
+    case ProblemKind::EmptyValue:
+        return "empty-value";
+    case ProblemKind::DuplicateName:
+        return "duplicate-name";
+    case ProblemKind::UnknownName:
+        return "unknown-name";
+    case ProblemKind::NameCase:
+        return "name-case";
+    case ProblemKind::NonStringValue:
+        return "non-string-value";
+    case ProblemKind::InvalidValue:
+        return "invalid-value";
+    case ProblemKind::MissingHostAddress:
+        return "missing-host-address";
+    case ProblemKind::TooLarge:
+        return "too-large";
+    }
+    return "unknown";
+}
+
+const char* KindName(SettingValueKind kind)
+{
+    switch (kind) {
+    case SettingValueKind::Address:
+        return "address";
+    case SettingValueKind::Text:
+        return "text";
+    case SettingValueKind::Integer:
+        return "integer";
+    case SettingValueKind::Decimal:
+        return "decimal";
+    case SettingValueKind::Boolean:
+        return "boolean";
+    }
+    return "text";
+}
+
+std::string RuleName(const std::string& catalogueName, SettingValueKind kind)
+{
+    if (kind == SettingValueKind::Integer && catalogueName == SettingName::ContingencyPrinterCache) {
+        return "integer 0-20";
+    }
+    return KindName(kind);
+}
+
+std::string RuleDescription(const std::string& catalogueName, SettingValueKind kind)
+{
+    switch (kind) {
+    case SettingValueKind::Address:
+        return "http:// or https:// address with host and port, nothing after the port";
+    case SettingValueKind::Text:
+        return "any text";
+    case SettingValueKind::Integer:
+        return catalogueName == SettingName::ContingencyPrinterCache ? "whole number from 0 to 20, no leading zeros"
+                                                                     : "digits only";
+    case SettingValueKind::Decimal:
+        return "digits, a dot, digits";
+    case SettingValueKind::Boolean:
+        return "true, false, 1 or 0, in any letter case";
+    }
+    return "any text";
+}
+
+std::string QuotedText(std::string_view text, std::size_t maxCharacters)
+{
+    static const char* const Hex = "0123456789abcdef";
+    std::string quoted = "\"";
+    std::size_t characters = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (characters == maxCharacters) {
+            return quoted + "\"\xE2\x80\xA6";
+        }
+        ++characters;
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const std::size_t length = Utf8SequenceLength(text, i);
+        const char32_t c = length > 0 ? DecodeUtf8(text.substr(i, length)) : 0;
+        if (length == 0 || c < 0x20 || c == 0x7F) {
+            switch (length == 0 ? 0 : c) {
+            case '\n':
+                quoted += "\\n";
+                break;
+            case '\r':
+                quoted += "\\r";
+                break;
+            case '\t':
+                quoted += "\\t";
+                break;
+            default:
+                quoted += {'\\', 'x', Hex[byte >> 4], Hex[byte & 0xF]};
+                break;
+            }
+            ++i;
+            continue;
+        }
+        if (HidesText(c)) {
+            quoted += {'\\', 'u', Hex[(c >> 12) & 0xF], Hex[(c >> 8) & 0xF], Hex[(c >> 4) & 0xF], Hex[c & 0xF]};
+        } else if (c == '"' || c == '\\') {
+            quoted += {'\\', static_cast<char>(c)};
+        } else {
+            quoted.append(text.substr(i, length));
+        }
+        i += length;
+    }
+    return quoted + "\"";
+}
+
+std::vector<Problem> CheckMembers(const SettingsMap& catalogue, const std::vector<Member>& members,
+                                  NameCase nameCase, const std::string& place)
+{
+    // Looked up once: a file may hold many thousands of members.
+    const std::string allFieldsRequired = Text(TranslationKey::AllFieldsAreRequired);
+    const std::string nameRequired = Text(TranslationKey::NameFieldRequired);
+    const std::string alreadyExists = Text(TranslationKey::SettingAlreadyExist);
+    const std::string invalidName = Text(TranslationKey::InvalidSettingName);
+    const std::string invalidValue = Text(TranslationKey::InvalidSettingValue);
+    const std::string valueRequired = Text(TranslationKey::ValueFieldRequired);
+
+    // First member of each name, letter case folded.
+    std::unordered_map<std::string, std::size_t> firstOfName;
+    firstOfName.reserve(members.size());
+
+    std::vector<Problem> problems;
+    for (std::size_t index = 0; index < members.size(); ++index) {
+        const Member& member = members[index];
+        auto add = [&](ProblemKind kind, const std::string& message, std::string detail = {}) -> Problem& {
+            Problem problem;
+            problem.kind = kind;
+            problem.position = static_cast<int>(index + 1);
+            problem.name = member.name;
+            problem.message = message;
+            problem.detail = std::move(detail);
+            problems.push_back(std::move(problem));
+            return problems.back();
+        };
+
+        const bool isString = member.type == MemberType::String;
+        const bool nameEmpty = member.name.empty();
+        const bool valueEmpty = isString && member.value.empty();
+        auto entry = catalogue.end();
+        if (nameEmpty && valueEmpty) {
+            add(ProblemKind::EmptyNameAndValue, allFieldsRequired);
+        } else if (nameEmpty) {
+            add(ProblemKind::EmptyName, nameRequired);
+        } else {
+            std::string folded = member.name;
+            std::transform(folded.begin(), folded.end(), folded.begin(),
+                           [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+            const auto [first, isNew] = firstOfName.emplace(std::move(folded), index);
+            if (!isNew) {
+                add(ProblemKind::DuplicateName, alreadyExists,
+                    place + " " + std::to_string(first->second + 1) + " has the same name, "
+                        + QuotedText(members[first->second].name) + ".");
+            }
+            entry = FindSetting(catalogue, member.name);
+            if (entry == catalogue.end()) {
+                Problem& problem = add(ProblemKind::UnknownName, invalidName);
+                problem.suggestions = SuggestSettingNames(catalogue, member.name);
+                if (!problem.suggestions.empty()) {
+                    problem.detail = "Did you mean " + QuotedList(problem.suggestions) + "?";
+                }
+            } else if (nameCase == NameCase::MustMatch && entry->first != member.name) {
+                add(ProblemKind::NameCase, invalidName,
+                    "Letter case differs from the setting " + QuotedText(entry->first) + "; write it that way.");
+            }
+        }
+
+        if (!isString) {
+            add(ProblemKind::NonStringValue, invalidValue, "Expected a JSON string; found " + FoundValue(member) + ".");
+        } else if (valueEmpty) {
+            if (!nameEmpty) {
+                add(ProblemKind::EmptyValue, valueRequired);
+            }
+        } else if (entry != catalogue.end() && entry->second.kind != SettingValueKind::Text) {
+            if (IsSettingValueInvalid(catalogue, entry->first, QString::fromStdString(member.value))) {
+                add(ProblemKind::InvalidValue, invalidValue,
+                    "Expected " + RuleDescription(entry->first, entry->second.kind) + "; found "
+                        + QuotedText(member.value) + ".");
+            }
+        }
+    }
+    return problems;
+}
+
+SettingsFileContent ReadSettingsText(const SettingsMap& catalogue, std::string_view bytes)
+{
+    SettingsFileContent content;
+    if (bytes.size() > kMaxSettingsFileBytes) {
+        content.problems.push_back(DocumentProblem(ProblemKind::TooLarge, "The file is too large.",
+                                                   "A settings file holds at most "
+                                                       + std::to_string(kMaxSettingsFileBytes / (1024 * 1024))
+                                                       + " MiB."));
+        return content;
+    }
+
+    // The parser takes a NUL byte for the end of the input, so it only sees what
+    // comes before one; a NUL byte anywhere is malformed.
+    const std::size_t nul = std::min(bytes.find('\0'), bytes.size());
+    const char* reached = bytes.data();
+    MemberCollector collector(&reached);
+    collector.start = bytes.data();
+    bool parsed = false;
+    try {
+        parsed = Json::sax_parse(TrackedChar(bytes.data(), &reached), TrackedChar(bytes.data() + nul, &reached),
+                                 &collector);
+    } catch (const std::exception& error) {
+        // The parser reports its errors through the collector; anything else (memory)
+        // is still this file's problem, not the end of the run.
+        collector.failed = true;
+        collector.errorOffset = static_cast<std::size_t>(reached - bytes.data());
+        collector.errorText = error.what();
+    }
+    if (!parsed || nul < bytes.size()) {
+        Problem problem = DocumentProblem(ProblemKind::MalformedJson, "Malformed JSON.");
+        std::size_t offset = collector.errorOffset;
+        if (collector.failed && collector.errorOffset < nul) {
+            problem.detail = ParserExplanation(collector.errorText);
+        } else if (collector.tooDeep) {
+            problem.detail = "Nested too deeply (more than " + std::to_string(kMaxJsonNesting) + " levels)";
+        } else {
+            offset = nul;
+            problem.detail = "Unexpected NUL byte";
+        }
+        std::tie(problem.line, problem.column) = LineAndColumn(bytes, offset);
+        content.problems.push_back(std::move(problem));
+        return content;
+    }
+    if (collector.topType != MemberType::Object) {
+        content.problems.push_back(DocumentProblem(ProblemKind::NotAnObject,
+                                                   std::string("A settings file holds one JSON object; this one holds ")
+                                                       + ArticleTypeName(collector.topType) + "."));
+        return content;
+    }
+
+    const std::vector<Member>& members = collector.members;
+    content.problems = CheckMembers(catalogue, members, NameCase::MustMatch, "Member");
+    bool hasHostAddress = false;
+    auto problem = content.problems.cbegin();
+    for (std::size_t index = 0; index < members.size(); ++index) {
+        const int position = static_cast<int>(index + 1);
+        bool loadable = true;
+        for (; problem != content.problems.cend() && problem->position == position; ++problem) {
+            loadable = loadable && problem->kind == ProblemKind::NameCase;
+        }
+        if (loadable) {
+            content.valid.emplace_back(FindSetting(catalogue, members[index].name)->first, members[index].value);
+        }
+        hasHostAddress = hasHostAddress || EqualsIgnoringAsciiCase(members[index].name, SettingName::HostAddress);
+    }
+    if (!hasHostAddress) {
+        content.problems.push_back(DocumentProblem(
+            ProblemKind::MissingHostAddress, "The setting " + QuotedText(SettingName::HostAddress) + " is required."));
+    }
+    return content;
+}
+
+std::vector<Problem> CheckSettingsText(const SettingsMap& catalogue, std::string_view bytes)
+{
+    return ReadSettingsText(catalogue, bytes).problems;
+}
+
+namespace {
+
+template <typename ReadChunk>
+FileReadResult ReadBounded(std::size_t limit, ReadChunk readChunk)
+{
+    FileReadResult result;
+    char buffer[65536];
+    for (;;) {
+        // One byte past the limit is enough to know the input is too large.
+        const std::size_t wanted = std::min(sizeof buffer, limit + 1 - result.bytes.size());
+        const long long got = readChunk(buffer, wanted);
+        if (got < 0) {
+            result.status = FileReadStatus::Failed;
+            result.bytes.clear();
+            return result;
+        }
+        result.bytes.append(buffer, static_cast<std::size_t>(got));
+        if (result.bytes.size() > limit) {
+            result.status = FileReadStatus::TooLarge;
+            result.bytes.clear();
+            result.error = "larger than " + (limit % (1024 * 1024) == 0 ? std::to_string(limit / (1024 * 1024)) + " MiB"
+                                                                        : std::to_string(limit) + " bytes")
+                + ", the limit for a settings file";
+            return result;
+        }
+        if (got == 0) {
+            result.status = FileReadStatus::Read;
+            return result;
+        }
+    }
+}
+
+} // namespace
+
+FileReadResult ReadFileBounded(const QString& path, std::size_t limit)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        FileReadResult result;
+        result.error = file.errorString().toStdString();
+        return result;
+    }
+    std::string error;
+    FileReadResult result = ReadBounded(limit, [&](char* buffer, std::size_t size) -> long long {
+        const qint64 got = file.read(buffer, static_cast<qint64>(size));
+        if (got < 0) {
+            error = file.errorString().toStdString();
+        }
+        return got;
+    });
+    if (result.status == FileReadStatus::Failed) {
+        result.error = error;
+    }
+    return result;
+}
+
+FileReadResult ReadStreamBounded(std::istream& in, std::size_t limit)
+{
+    FileReadResult result = ReadBounded(limit, [&](char* buffer, std::size_t size) -> long long {
+        in.read(buffer, static_cast<std::streamsize>(size));
+        return in.bad() ? -1 : static_cast<long long>(in.gcount());
+    });
+    if (result.status == FileReadStatus::Failed) {
+        result.error = "read error";
+    }
+    return result;
+}
