@@ -52,6 +52,16 @@ void RemoveSetting(SettingsRows& rows, const std::string& name)
     }
 }
 
+void ReplaceSettings(SettingsRows& rows, const std::vector<std::pair<std::string, std::string>>& settings)
+{
+    rows.clear();
+    SettingsJson = nlohmann::ordered_json::object();
+    for (const auto& [name, value] : settings) {
+        rows.insert_or_assign(name, value);
+        SettingsJson[name] = value;
+    }
+}
+
 SaveFileOpenError::SaveFileOpenError(const std::string& context)
     : std::ios_base::failure(context, std::io_errc::stream)
     , message_(context + ": iostream stream error")

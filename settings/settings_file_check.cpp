@@ -565,7 +565,8 @@ SettingsFileContent ReadSettingsText(const SettingsMap& catalogue, std::string_v
         return content;
     }
 
-    const std::vector<Member>& members = collector.members;
+    content.members = std::move(collector.members);
+    const std::vector<Member>& members = content.members;
     content.problems = CheckMembers(catalogue, members, NameCase::MustMatch, "Member");
     bool hasHostAddress = false;
     auto problem = content.problems.cbegin();
