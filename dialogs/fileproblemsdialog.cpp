@@ -87,8 +87,18 @@ FileProblemsDialog::FileProblemsDialog(QWidget* parent, const QString& title, co
             problem.detail.isEmpty() ? problem.problem : problem.problem + QLatin1Char('\n') + problem.detail;
         table->setItem(row, 2, Cell(problem.problem, explanation));
     }
-    table->horizontalHeader()->resizeSection(0, 150);
+    table->horizontalHeader()->resizeSection(0, 170);
     table->horizontalHeader()->resizeSection(1, 150);
+    // The problem is what the notice is for: its text wraps rather than being cut.
+    table->resizeRowsToContents();
+
+    // The info takes the lines its language needs; the table gives up the room.
+    QLabel* infoLabel = ui->lblFileProblemsInfo;
+    const int infoHeight = std::max(infoLabel->height(), infoLabel->heightForWidth(infoLabel->width()));
+    const int tableBottom = table->geometry().bottom();
+    infoLabel->resize(infoLabel->width(), infoHeight);
+    table->setGeometry(table->x(), infoLabel->y() + infoHeight + 4, table->width(),
+                       tableBottom - (infoLabel->y() + infoHeight + 4) + 1);
 
     if (rows.empty()) {
         table->hide();

@@ -258,7 +258,7 @@ add_setting() {
 if [[ $mode == open ]]; then
     # The notice about the left-out member opens over the main window.
     notice=$(wait_new_window "$title" 500 "$selector"$'\n'"$main" 10) || fail "no notice about the opened file"
-    [[ $(window_width "$notice") == 560 ]] || fail "the notice about the opened file is not 560 pixels wide"
+    [[ $(window_width "$notice") == 700 ]] || fail "the notice about the opened file is not 700 pixels wide"
     focus_window "$notice" || fail "the notice did not take the keyboard focus"
     keys Return || fail "xdotool could not press Return"
     wait_window_gone "$notice" 10 || fail "the notice stayed open after Return"
