@@ -8,7 +8,7 @@
 #include "settings_schema.h"
 #include "translation_keys.h"
 
-#include <QFile>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <array>
@@ -64,9 +64,13 @@ Exit status: 0 every file valid, 1 a problem was found, 2 usage or I/O error.
 struct Invocation {
     QString command;
     QStringList operands;
+    std::vector<int> operandArguments; // each operand's index among the arguments
     QString language = QStringLiteral("en-US");
     bool json = false;
     std::optional<QString> output;
+    int outputArgument = -1;
+    std::vector<std::string> rawArguments; // as the system passed them
+    std::vector<bool> utf8;                // whether each of them is valid UTF-8
     bool help = false;
     bool version = false;
 };
@@ -82,7 +86,18 @@ std::string Utf8(const QString& text)
 
 std::string Quoted(const std::string& text)
 {
-    return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return QuotedText(text);
+}
+
+// A file as text output names it: as given, unless it holds something that could
+// be taken for more output (control characters, quotes, ": ", blanks at the ends);
+// then quoted and escaped, but never cut.
+std::string Label(const std::string& file)
+{
+    const std::string quoted = QuotedText(file, std::string::npos);
+    const bool plain = !file.empty() && quoted.size() == file.size() + 2 && file.find('"') == std::string::npos
+        && file.find(": ") == std::string::npos && file.front() != ' ' && file.back() != ' ';
+    return plain ? file : quoted;
 }
 
 std::string Dump(const Json& json)
@@ -101,6 +116,7 @@ void ParseArguments(const QStringList& arguments, Invocation& invocation)
                 invocation.command = argument;
             } else {
                 invocation.operands << argument;
+                invocation.operandArguments.push_back(i);
             }
             continue;
         }
@@ -129,8 +145,10 @@ void ParseArguments(const QStringList& arguments, Invocation& invocation)
             invocation.language = value(QStringLiteral("--lang"));
         } else if (argument == QLatin1String("-o")) {
             invocation.output = value(QStringLiteral("-o"));
+            invocation.outputArgument = i;
         } else if (is("--output")) {
             invocation.output = value(QStringLiteral("--output"));
+            invocation.outputArgument = i;
         } else {
             throw UsageError{"unknown option " + Quoted(Utf8(argument))};
         }
@@ -196,29 +214,21 @@ Json ProblemJson(const Problem& problem)
     return json;
 }
 
-// Reads a whole file; "-" is standard input. Returns false with a reason on failure.
-bool ReadInput(const QString& path, std::istream& in, std::string& text, std::string& reason)
+// The problems of one file; whatever goes wrong while checking it is one of them,
+// so the other files are still checked and the report stays whole.
+std::vector<Problem> CheckFile(const SettingsMap& catalogue, const std::string& text)
 {
-    if (path == QLatin1String("-")) {
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad()) {
-            reason = "read error";
-            return false;
-        }
-        return true;
+    try {
+        return CheckSettingsText(catalogue, text);
+    } catch (const std::exception& error) {
+        Problem problem;
+        problem.kind = ProblemKind::MalformedJson;
+        problem.message = "Malformed JSON.";
+        problem.detail = std::string("Could not be checked: ") + error.what();
+        problem.line = 1;
+        problem.column = 1;
+        return {problem};
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        reason = Utf8(file.errorString());
-        return false;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        reason = Utf8(file.errorString());
-        return false;
-    }
-    text = bytes.toStdString();
-    return true;
 }
 
 int Validate(const Invocation& invocation, std::istream& in, std::ostream& out, std::ostream& err)
@@ -232,25 +242,30 @@ int Validate(const Invocation& invocation, std::istream& in, std::ostream& out, 
     Json files = Json::array();
     for (const QString& path : invocation.operands) {
         const std::string label = path == QLatin1String("-") ? "<stdin>" : Utf8(path);
-        std::string text;
-        std::string reason;
-        if (!ReadInput(path, in, text, reason)) {
-            err << ProgramName << ": cannot read " << Quoted(label) << ": " << reason << "\n";
+        FileReadResult input =
+            path == QLatin1String("-") ? ReadStreamBounded(in) : ReadFileBounded(path);
+        if (input.status != FileReadStatus::Read) {
+            err << ProgramName << ": cannot read " << QuotedText(label, std::string::npos) << ": " << input.error
+                << "\n";
             readFailed = true;
-            files.push_back(Json{{"file", label}, {"valid", false}, {"error", reason}});
+            files.push_back(Json{{"file", label}, {"valid", false}, {"error", input.error}});
             continue;
         }
-        const std::vector<Problem> problems = CheckSettingsText(catalogue, text);
+        const std::vector<Problem> problems = CheckFile(catalogue, input.bytes);
+        input.bytes = std::string();
         problemsFound = problemsFound || !problems.empty();
+        if (!invocation.json) {
+            for (const Problem& problem : problems) {
+                out << Label(label) << ": " << ProblemText(problem, "member") << "\n";
+            }
+            if (problems.empty()) {
+                out << Label(label) << ": valid\n";
+            }
+            continue;
+        }
         Json problemList = Json::array();
         for (const Problem& problem : problems) {
             problemList.push_back(ProblemJson(problem));
-            if (!invocation.json) {
-                out << label << ": " << ProblemText(problem, "member") << "\n";
-            }
-        }
-        if (!invocation.json && problems.empty()) {
-            out << label << ": valid\n";
         }
         files.push_back(Json{{"file", label}, {"valid", problems.empty()}, {"problems", std::move(problemList)}});
     }
@@ -265,6 +280,23 @@ int Validate(const Invocation& invocation, std::istream& in, std::ostream& out, 
 
 int Compose(const Invocation& invocation, std::ostream& out, std::ostream& err)
 {
+    // Decoding would turn such bytes into U+FFFD, and the file would hold other
+    // text than was given.
+    auto notUtf8 = [&](int argument, const std::string& what) {
+        err << ProgramName << ": compose: " << what << " "
+            << QuotedText(invocation.rawArguments[static_cast<std::size_t>(argument)], std::string::npos)
+            << " is not valid UTF-8; nothing written\n";
+        return CheckExit::UsageOrIo;
+    };
+    if (invocation.output && !invocation.utf8[static_cast<std::size_t>(invocation.outputArgument)]) {
+        return notUtf8(invocation.outputArgument, "the output file name");
+    }
+    for (std::size_t i = 0; i < invocation.operandArguments.size(); ++i) {
+        if (!invocation.utf8[static_cast<std::size_t>(invocation.operandArguments[i])]) {
+            return notUtf8(invocation.operandArguments[i], "argument " + std::to_string(i + 1));
+        }
+    }
+
     std::vector<NameValue> pairs;
     for (int i = 0; i < invocation.operands.size(); ++i) {
         const QString& operand = invocation.operands[i];
@@ -286,7 +318,8 @@ int Compose(const Invocation& invocation, std::ostream& out, std::ostream& err)
         try {
             SaveJsonToWFile(invocation.output->toStdWString(), composed.document);
         } catch (const std::exception& error) {
-            err << ProgramName << ": cannot write " << Quoted(Utf8(*invocation.output)) << ": " << error.what()
+            err << ProgramName << ": cannot write " << QuotedText(Utf8(*invocation.output), std::string::npos) << ": "
+                << error.what()
                 << "\n";
             return CheckExit::UsageOrIo;
         }
@@ -352,9 +385,16 @@ int List(const Invocation& invocation, std::ostream& out)
     return CheckExit::Valid;
 }
 
-int Run(const QStringList& arguments, std::istream& in, std::ostream& out, std::ostream& err)
+int Run(const std::vector<std::string>& rawArguments, std::istream& in, std::ostream& out, std::ostream& err)
 {
     Invocation invocation;
+    invocation.rawArguments = rawArguments;
+    QStringList arguments;
+    for (const std::string& raw : rawArguments) {
+        QStringDecoder decoder(QStringDecoder::Utf8);
+        arguments << decoder(QByteArrayView(raw.data(), static_cast<qsizetype>(raw.size())));
+        invocation.utf8.push_back(!decoder.hasError());
+    }
     ParseArguments(arguments, invocation);
     if (invocation.help) {
         out << HelpText;
@@ -401,6 +441,15 @@ int Run(const QStringList& arguments, std::istream& in, std::ostream& out, std::
 } // namespace
 
 int RunCheckTool(const QStringList& arguments, std::istream& in, std::ostream& out, std::ostream& err)
+{
+    std::vector<std::string> raw;
+    for (const QString& argument : arguments) {
+        raw.push_back(argument.toStdString());
+    }
+    return RunCheckTool(raw, in, out, err);
+}
+
+int RunCheckTool(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err)
 {
     int code = CheckExit::Valid;
     try {

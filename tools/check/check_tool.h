@@ -3,6 +3,8 @@
 #include <QStringList>
 
 #include <iosfwd>
+#include <string>
+#include <vector>
 
 // Exit codes of the command-line tool.
 namespace CheckExit {
@@ -15,3 +17,7 @@ inline constexpr int UsageOrIo = 2;
 // Standard input is read from `in` ("validate -"), results go to `out`, messages
 // to `err`. Returns the exit code.
 int RunCheckTool(const QStringList& arguments, std::istream& in, std::ostream& out, std::ostream& err);
+
+// The same with the arguments' bytes as the system passed them, which need not be
+// UTF-8: compose refuses such text rather than write something else.
+int RunCheckTool(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err);
