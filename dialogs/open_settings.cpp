@@ -115,10 +115,7 @@ SettingsFileOpening ReadSettingsFileToOpen(const QString& path)
     const bool hasHostAddress = std::any_of(content.valid.begin(), content.valid.end(), [](const auto& setting) {
         return setting.first == SettingName::HostAddress;
     });
-    if (!hasHostAddress) {
-        opening.settings.emplace_back(SettingName::HostAddress, DefaultHostAddress);
-    }
-    opening.settings.insert(opening.settings.end(), content.valid.begin(), content.valid.end());
+    opening.settings = content.valid;
 
     // One line per member of the file, its problems side by side.
     std::map<int, std::vector<const Problem*>> byMember;

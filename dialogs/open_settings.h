@@ -15,7 +15,8 @@ struct SettingsFileOpening {
     // False when nothing can be loaded: the file cannot be read, is too large, is
     // not UTF-8 or not a JSON object. The document then stays as it is.
     bool loadable = false;
-    // The document to load, in file order, HostAddress first when the file lacks it.
+    // The settings to load, in file order (ReplaceSettings puts HostAddress first
+    // when they lack it).
     std::vector<std::pair<std::string, std::string>> settings;
     // What the user is told; an empty title means there is nothing to tell.
     QString noticeTitle;

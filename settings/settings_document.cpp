@@ -1,11 +1,13 @@
 #include "settings_document.h"
 
+#include "setting_names.h"
 #include "settings_catalogue.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QString>
 
+#include <algorithm>
 #include <stdexcept>
 
 nlohmann::ordered_json SettingsJson;
@@ -56,6 +58,13 @@ void ReplaceSettings(SettingsRows& rows, const std::vector<std::pair<std::string
 {
     rows.clear();
     SettingsJson = nlohmann::ordered_json::object();
+    const bool hasHostAddress = std::any_of(settings.begin(), settings.end(), [](const auto& setting) {
+        return setting.first == SettingName::HostAddress;
+    });
+    if (!hasHostAddress) {
+        rows.insert_or_assign(SettingName::HostAddress, DefaultHostAddress);
+        SettingsJson[SettingName::HostAddress] = DefaultHostAddress;
+    }
     for (const auto& [name, value] : settings) {
         rows.insert_or_assign(name, value);
         SettingsJson[name] = value;

@@ -26,7 +26,8 @@ void SetSettingValue(SettingsRows& rows, const std::string& name, const std::str
 void RemoveSetting(SettingsRows& rows, const std::string& name);
 
 // Replaces the whole document by the settings, in their order, with their values
-// exactly as given (an opened file is written back unchanged).
+// exactly as given (an opened file is written back unchanged). HostAddress, which
+// the document always holds, comes first at its default when they lack it.
 void ReplaceSettings(SettingsRows& rows, const std::vector<std::pair<std::string, std::string>>& settings);
 
 // Thrown when the target file cannot be opened. Its message reads the same with
