@@ -18,35 +18,52 @@ char AsciiLower(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool SameLetter(char a, char b)
-{
-    return AsciiLower(a) == AsciiLower(b);
-}
-
 // Edits (insert, delete, replace, swap of neighbours) that turn one text into the
 // other, letter case ignored; swapped letters are the most common typing mistake,
-// so they count once. `typed` has at most kMaxSuggestedNameLength bytes.
-std::size_t EditDistance(const std::string& typed, const std::string& name)
+// so they count once. Anything above `tolerance` comes back as tolerance + 1:
+// only a band of the table around its diagonal is worked out, and the work stops
+// once a whole row is beyond it. `typed` is in lower case and has at most
+// kMaxSuggestedNameLength bytes.
+std::size_t EditDistance(const std::string& typed, const std::string& name, std::size_t tolerance)
 {
-    // Row i of the table lives in rows[i % 3]; a swap looks two rows back.
-    std::array<std::array<std::size_t, kMaxSuggestedNameLength + 1>, 3> rows{};
+    const std::size_t beyond = tolerance + 1;
     const std::size_t n = typed.size();
-    for (std::size_t j = 0; j <= n; ++j) {
-        rows[0][j] = j;
+    if (n == 0) {
+        return std::min(name.size(), beyond);
+    }
+    // Row i of the table lives in rows[i % 3]; a swap looks two rows back.
+    std::array<std::array<std::size_t, kMaxSuggestedNameLength + 2>, 3> rows;
+    for (std::size_t j = 0; j <= n + 1; ++j) {
+        rows[0][j] = std::min(j, beyond);
     }
     for (std::size_t i = 1; i <= name.size(); ++i) {
+        const char letter = AsciiLower(name[i - 1]);
+        const char before = i > 1 ? AsciiLower(name[i - 2]) : '\0';
         const auto& above = rows[(i - 1) % 3];
         auto& current = rows[i % 3];
-        current[0] = i;
-        for (std::size_t j = 1; j <= n; ++j) {
-            const std::size_t cost = SameLetter(name[i - 1], typed[j - 1]) ? 0 : 1;
-            current[j] = std::min({above[j] + 1, current[j - 1] + 1, above[j - 1] + cost});
-            if (i > 1 && j > 1 && SameLetter(name[i - 1], typed[j - 2]) && SameLetter(name[i - 2], typed[j - 1])) {
-                current[j] = std::min(current[j], rows[(i - 2) % 3][j - 2] + 1);
+        const std::size_t low = i > tolerance ? i - tolerance : 1;
+        const std::size_t high = std::min(n, i + tolerance);
+        if (low > high) {
+            return beyond; // the name is longer than the typed text by more than the tolerance
+        }
+        current[0] = std::min(i, beyond);
+        current[low - 1] = low == 1 ? current[0] : beyond;
+        std::size_t rowBest = current[low - 1];
+        for (std::size_t j = low; j <= high; ++j) {
+            const std::size_t cost = letter == typed[j - 1] ? 0 : 1;
+            std::size_t d = std::min({above[j] + 1, current[j - 1] + 1, above[j - 1] + cost});
+            if (i > 1 && j > 1 && letter == typed[j - 2] && before == typed[j - 1]) {
+                d = std::min(d, rows[(i - 2) % 3][j - 2] + 1);
             }
+            current[j] = std::min(d, beyond);
+            rowBest = std::min(rowBest, current[j]);
+        }
+        current[high + 1] = beyond;
+        if (rowBest >= beyond) {
+            return beyond;
         }
     }
-    return rows[name.size() % 3][n];
+    return name.size() + tolerance >= n ? rows[name.size() % 3][n] : beyond;
 }
 
 // How many mistakes a name of this length may carry and still be recognised.
@@ -60,7 +77,10 @@ std::size_t Tolerance(std::size_t length)
 
 bool ContainsIgnoringCase(const std::string& text, const std::string& part)
 {
-    return std::search(text.begin(), text.end(), part.begin(), part.end(), SameLetter) != text.end();
+    return part.size() <= text.size()
+        && std::search(text.begin(), text.end(), part.begin(), part.end(),
+                       [](char a, char b) { return AsciiLower(a) == AsciiLower(b); })
+        != text.end();
 }
 
 } // namespace
@@ -71,13 +91,15 @@ std::vector<std::string> SuggestSettingNames(const SettingsMap& catalogue, const
         return {};
     }
     const std::size_t tolerance = Tolerance(typed.size());
+    std::string lower = typed;
+    std::transform(lower.begin(), lower.end(), lower.begin(), AsciiLower);
     std::vector<std::pair<std::size_t, std::string>> near;
     for (const auto& entry : catalogue) {
         const std::string& name = entry.first;
         const std::size_t gap = name.size() > typed.size() ? name.size() - typed.size() : typed.size() - name.size();
         // Each edit changes the length by one at most.
         if (gap <= tolerance) {
-            const std::size_t distance = EditDistance(typed, name);
+            const std::size_t distance = EditDistance(lower, name, tolerance);
             if (distance <= tolerance) {
                 near.emplace_back(distance, name);
             }

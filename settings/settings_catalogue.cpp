@@ -127,6 +127,11 @@ bool EqualsIgnoringAsciiCase(const std::string& left, const std::string& right)
 
 SettingsMap::const_iterator FindSetting(const SettingsMap& settings, const std::string& name)
 {
+    // Most names are written as the catalogue writes them; a file may hold many.
+    const auto exact = settings.find(name);
+    if (exact != settings.end()) {
+        return exact;
+    }
     return std::find_if(settings.begin(), settings.end(),
                         [&name](const auto& entry) { return EqualsIgnoringAsciiCase(entry.first, name); });
 }

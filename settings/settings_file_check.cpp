@@ -438,8 +438,11 @@ std::string QuotedText(std::string_view text, std::size_t maxCharacters)
     return quoted + "\"";
 }
 
-std::vector<Problem> CheckMembers(const SettingsMap& catalogue, const std::vector<Member>& members,
-                                  NameCase nameCase, const std::string& place)
+namespace {
+
+// The checks of CheckMembers, each problem handed to `report` as it is found.
+void CheckMembersTo(const SettingsMap& catalogue, const std::vector<Member>& members, NameCase nameCase,
+                    const std::string& place, const ProblemReport& report)
 {
     // Looked up once: a file may hold many thousands of members.
     const std::string allFieldsRequired = Text(TranslationKey::AllFieldsAreRequired);
@@ -449,22 +452,20 @@ std::vector<Problem> CheckMembers(const SettingsMap& catalogue, const std::vecto
     const std::string invalidValue = Text(TranslationKey::InvalidSettingValue);
     const std::string valueRequired = Text(TranslationKey::ValueFieldRequired);
 
-    // First member of each name, letter case folded.
-    std::unordered_map<std::string, std::size_t> firstOfName;
-    firstOfName.reserve(members.size());
+    // The first member of each name, letter case folded, and how the details quote it.
+    std::unordered_map<std::string, std::pair<std::size_t, std::string>> firstOfName;
+    std::string folded;
 
-    std::vector<Problem> problems;
     for (std::size_t index = 0; index < members.size(); ++index) {
         const Member& member = members[index];
-        auto add = [&](ProblemKind kind, const std::string& message, std::string detail = {}) -> Problem& {
-            Problem problem;
-            problem.kind = kind;
-            problem.position = static_cast<int>(index + 1);
-            problem.name = member.name;
-            problem.message = message;
-            problem.detail = std::move(detail);
-            problems.push_back(std::move(problem));
-            return problems.back();
+        auto problem = [&](ProblemKind kind, const std::string& message, std::string detail = {}) {
+            Problem found;
+            found.kind = kind;
+            found.position = static_cast<int>(index + 1);
+            found.name = member.name;
+            found.message = message;
+            found.detail = std::move(detail);
+            return found;
         };
 
         const bool isString = member.type == MemberType::String;
@@ -472,58 +473,66 @@ std::vector<Problem> CheckMembers(const SettingsMap& catalogue, const std::vecto
         const bool valueEmpty = isString && member.value.empty();
         auto entry = catalogue.end();
         if (nameEmpty && valueEmpty) {
-            add(ProblemKind::EmptyNameAndValue, allFieldsRequired);
+            report(problem(ProblemKind::EmptyNameAndValue, allFieldsRequired));
         } else if (nameEmpty) {
-            add(ProblemKind::EmptyName, nameRequired);
+            report(problem(ProblemKind::EmptyName, nameRequired));
         } else {
-            std::string folded = member.name;
+            folded.assign(member.name);
             std::transform(folded.begin(), folded.end(), folded.begin(),
                            [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
-            const auto [first, isNew] = firstOfName.emplace(std::move(folded), index);
-            if (!isNew) {
-                add(ProblemKind::DuplicateName, alreadyExists,
-                    place + " " + std::to_string(first->second + 1) + " has the same name, "
-                        + QuotedText(members[first->second].name) + ".");
+            const auto first = firstOfName.find(folded);
+            if (first == firstOfName.end()) {
+                firstOfName.emplace(folded, std::make_pair(index, std::string()));
+            } else {
+                std::string& quoted = first->second.second;
+                if (quoted.empty()) {
+                    quoted = QuotedText(members[first->second.first].name);
+                }
+                report(problem(ProblemKind::DuplicateName, alreadyExists,
+                               place + " " + std::to_string(first->second.first + 1) + " has the same name, " + quoted
+                                   + "."));
             }
             entry = FindSetting(catalogue, member.name);
             if (entry == catalogue.end()) {
-                Problem& problem = add(ProblemKind::UnknownName, invalidName);
-                problem.suggestions = SuggestSettingNames(catalogue, member.name);
-                if (!problem.suggestions.empty()) {
-                    problem.detail = "Did you mean " + QuotedList(problem.suggestions) + "?";
+                Problem unknown = problem(ProblemKind::UnknownName, invalidName);
+                unknown.suggestions = SuggestSettingNames(catalogue, member.name);
+                if (!unknown.suggestions.empty()) {
+                    unknown.detail = "Did you mean " + QuotedList(unknown.suggestions) + "?";
                 }
+                report(std::move(unknown));
             } else if (nameCase == NameCase::MustMatch && entry->first != member.name) {
-                add(ProblemKind::NameCase, invalidName,
-                    "Letter case differs from the setting " + QuotedText(entry->first) + "; write it that way.");
+                report(problem(ProblemKind::NameCase, invalidName,
+                               "Letter case differs from the setting " + QuotedText(entry->first)
+                                   + "; write it that way."));
             }
         }
 
         if (!isString) {
-            add(ProblemKind::NonStringValue, invalidValue, "Expected a JSON string; found " + FoundValue(member) + ".");
+            report(problem(ProblemKind::NonStringValue, invalidValue,
+                           "Expected a JSON string; found " + FoundValue(member) + "."));
         } else if (valueEmpty) {
             if (!nameEmpty) {
-                add(ProblemKind::EmptyValue, valueRequired);
+                report(problem(ProblemKind::EmptyValue, valueRequired));
             }
         } else if (entry != catalogue.end() && entry->second.kind != SettingValueKind::Text) {
             if (IsSettingValueInvalid(catalogue, entry->first, QString::fromStdString(member.value))) {
-                add(ProblemKind::InvalidValue, invalidValue,
-                    "Expected " + RuleDescription(entry->first, entry->second.kind) + "; found "
-                        + QuotedText(member.value) + ".");
+                report(problem(ProblemKind::InvalidValue, invalidValue,
+                               "Expected " + RuleDescription(entry->first, entry->second.kind) + "; found "
+                                   + QuotedText(member.value) + "."));
             }
         }
     }
-    return problems;
 }
 
-SettingsFileContent ReadSettingsText(const SettingsMap& catalogue, std::string_view bytes)
+// Parses the text and checks it, handing each problem to `report`; returns the
+// members, or none after a problem of the whole document.
+std::vector<Member> CheckTextTo(const SettingsMap& catalogue, std::string_view bytes, const ProblemReport& report)
 {
-    SettingsFileContent content;
     if (bytes.size() > kMaxSettingsFileBytes) {
-        content.problems.push_back(DocumentProblem(ProblemKind::TooLarge, "The file is too large.",
-                                                   "A settings file holds at most "
-                                                       + std::to_string(kMaxSettingsFileBytes / (1024 * 1024))
-                                                       + " MiB."));
-        return content;
+        report(DocumentProblem(ProblemKind::TooLarge, "The file is too large.",
+                               "A settings file holds at most " + std::to_string(kMaxSettingsFileBytes / (1024 * 1024))
+                                   + " MiB."));
+        return {};
     }
 
     // The parser takes a NUL byte for the end of the input, so it only sees what
@@ -555,20 +564,43 @@ SettingsFileContent ReadSettingsText(const SettingsMap& catalogue, std::string_v
             problem.detail = "Unexpected NUL byte";
         }
         std::tie(problem.line, problem.column) = LineAndColumn(bytes, offset);
-        content.problems.push_back(std::move(problem));
-        return content;
+        report(std::move(problem));
+        return {};
     }
     if (collector.topType != MemberType::Object) {
-        content.problems.push_back(DocumentProblem(ProblemKind::NotAnObject,
-                                                   std::string("A settings file holds one JSON object; this one holds ")
-                                                       + ArticleTypeName(collector.topType) + "."));
-        return content;
+        report(DocumentProblem(ProblemKind::NotAnObject,
+                               std::string("A settings file holds one JSON object; this one holds ")
+                                   + ArticleTypeName(collector.topType) + "."));
+        return {};
     }
 
-    content.members = std::move(collector.members);
+    CheckMembersTo(catalogue, collector.members, NameCase::MustMatch, "Member", report);
+    const bool hasHostAddress =
+        std::any_of(collector.members.begin(), collector.members.end(),
+                    [](const Member& member) { return EqualsIgnoringAsciiCase(member.name, SettingName::HostAddress); });
+    if (!hasHostAddress) {
+        report(DocumentProblem(ProblemKind::MissingHostAddress,
+                               "The setting " + QuotedText(SettingName::HostAddress) + " is required."));
+    }
+    return std::move(collector.members);
+}
+
+} // namespace
+
+std::vector<Problem> CheckMembers(const SettingsMap& catalogue, const std::vector<Member>& members,
+                                  NameCase nameCase, const std::string& place)
+{
+    std::vector<Problem> problems;
+    CheckMembersTo(catalogue, members, nameCase, place, [&](Problem&& problem) { problems.push_back(std::move(problem)); });
+    return problems;
+}
+
+SettingsFileContent ReadSettingsText(const SettingsMap& catalogue, std::string_view bytes)
+{
+    SettingsFileContent content;
+    content.members = CheckTextTo(
+        catalogue, bytes, [&](Problem&& problem) { content.problems.push_back(std::move(problem)); });
     const std::vector<Member>& members = content.members;
-    content.problems = CheckMembers(catalogue, members, NameCase::MustMatch, "Member");
-    bool hasHostAddress = false;
     auto problem = content.problems.cbegin();
     for (std::size_t index = 0; index < members.size(); ++index) {
         const int position = static_cast<int>(index + 1);
@@ -579,19 +611,22 @@ SettingsFileContent ReadSettingsText(const SettingsMap& catalogue, std::string_v
         if (loadable) {
             content.valid.emplace_back(FindSetting(catalogue, members[index].name)->first, members[index].value);
         }
-        hasHostAddress = hasHostAddress || EqualsIgnoringAsciiCase(members[index].name, SettingName::HostAddress);
-    }
-    if (!hasHostAddress) {
-        content.problems.push_back(DocumentProblem(
-            ProblemKind::MissingHostAddress, "The setting " + QuotedText(SettingName::HostAddress) + " is required."));
     }
     return content;
 }
 
 std::vector<Problem> CheckSettingsText(const SettingsMap& catalogue, std::string_view bytes)
 {
-    return ReadSettingsText(catalogue, bytes).problems;
+    std::vector<Problem> problems;
+    CheckSettingsText(catalogue, bytes, [&](Problem&& problem) { problems.push_back(std::move(problem)); });
+    return problems;
 }
+
+void CheckSettingsText(const SettingsMap& catalogue, std::string_view bytes, const ProblemReport& report)
+{
+    CheckTextTo(catalogue, bytes, report);
+}
+
 
 namespace {
 

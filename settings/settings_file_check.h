@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -112,6 +113,11 @@ SettingsFileContent ReadSettingsText(const SettingsMap& catalogue, std::string_v
 
 // Every problem of a settings file, given its bytes.
 std::vector<Problem> CheckSettingsText(const SettingsMap& catalogue, std::string_view bytes);
+
+// The same, each problem handed over as it is found (in the order above), so that
+// a file with very many problems need not hold them all.
+using ProblemReport = std::function<void(Problem&&)>;
+void CheckSettingsText(const SettingsMap& catalogue, std::string_view bytes, const ProblemReport& report);
 
 enum class FileReadStatus {
     Read,     // `bytes` holds the whole file

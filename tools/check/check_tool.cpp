@@ -14,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <optional>
@@ -98,6 +99,11 @@ std::string Label(const std::string& file)
     const bool plain = !file.empty() && quoted.size() == file.size() + 2 && file.find('"') == std::string::npos
         && file.find(": ") == std::string::npos && file.front() != ' ' && file.back() != ' ';
     return plain ? file : quoted;
+}
+
+std::string JsonString(const std::string& text)
+{
+    return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 std::string Dump(const Json& json)
@@ -192,34 +198,45 @@ std::string ProblemText(const Problem& problem, const std::string& place)
     return text;
 }
 
-Json ProblemJson(const Problem& problem)
+// One problem of the JSON report, as its "problems" list holds it (the object's
+// braces 8 blanks in), appended to `report`.
+void AppendProblemJson(const Problem& problem, std::string& report)
 {
-    Json json = Json::object();
-    json["code"] = ProblemCode(problem.kind);
+    const std::string in = "\n          ";
+    report += "        {" + in + "\"code\": " + JsonString(ProblemCode(problem.kind));
     if (problem.position > 0) {
-        json["member"] = problem.position;
-        json["name"] = problem.name;
+        report += "," + in + "\"member\": " + std::to_string(problem.position) + "," + in
+            + "\"name\": " + JsonString(problem.name);
     }
     if (problem.kind == ProblemKind::MalformedJson) {
-        json["line"] = problem.line;
-        json["column"] = problem.column;
+        report += "," + in + "\"line\": " + std::to_string(problem.line) + "," + in
+            + "\"column\": " + std::to_string(problem.column);
     }
-    json["message"] = problem.message;
+    report += "," + in + "\"message\": " + JsonString(problem.message);
     if (!problem.detail.empty()) {
-        json["detail"] = problem.detail;
+        report += "," + in + "\"detail\": " + JsonString(problem.detail);
     }
     if (problem.kind == ProblemKind::UnknownName) {
-        json["suggestions"] = problem.suggestions;
+        report += "," + in + "\"suggestions\": [";
+        for (std::size_t i = 0; i < problem.suggestions.size(); ++i) {
+            report += (i == 0 ? "\n            " : ",\n            ") + JsonString(problem.suggestions[i]);
+        }
+        report += problem.suggestions.empty() ? "]" : in + "]";
     }
-    return json;
+    report += "\n        }";
 }
 
-// The problems of one file; whatever goes wrong while checking it is one of them,
-// so the other files are still checked and the report stays whole.
-std::vector<Problem> CheckFile(const SettingsMap& catalogue, const std::string& text)
+// Checks one file, handing its problems to `report` as they are found; whatever
+// goes wrong while checking it is one of them, so the other files are still
+// checked and the report stays whole. Returns whether there was a problem.
+bool CheckFile(const SettingsMap& catalogue, const std::string& text, const std::function<void(const Problem&)>& report)
 {
+    bool found = false;
     try {
-        return CheckSettingsText(catalogue, text);
+        CheckSettingsText(catalogue, text, [&](Problem&& problem) {
+            found = true;
+            report(problem);
+        });
     } catch (const std::exception& error) {
         Problem problem;
         problem.kind = ProblemKind::MalformedJson;
@@ -227,10 +244,15 @@ std::vector<Problem> CheckFile(const SettingsMap& catalogue, const std::string& 
         problem.detail = std::string("Could not be checked: ") + error.what();
         problem.line = 1;
         problem.column = 1;
-        return {problem};
+        found = true;
+        report(problem);
     }
+    return found;
 }
 
+// Text output goes out line by line; the JSON report is put together as text, one
+// file after the other (a file with very many problems would take far more memory
+// as a JSON value), and printed at the end, when "valid" is known.
 int Validate(const Invocation& invocation, std::istream& in, std::ostream& out, std::ostream& err)
 {
     if (invocation.operands.isEmpty()) {
@@ -239,38 +261,45 @@ int Validate(const Invocation& invocation, std::istream& in, std::ostream& out, 
     const SettingsMap& catalogue = SettingsCatalogue();
     bool problemsFound = false;
     bool readFailed = false;
-    Json files = Json::array();
+    std::string files;
     for (const QString& path : invocation.operands) {
         const std::string label = path == QLatin1String("-") ? "<stdin>" : Utf8(path);
-        FileReadResult input =
-            path == QLatin1String("-") ? ReadStreamBounded(in) : ReadFileBounded(path);
+        if (!files.empty()) {
+            files += ",\n";
+        }
+        files += "    {\n      \"file\": " + JsonString(label) + ",\n      \"valid\": ";
+        const std::size_t validAt = files.size();
+        FileReadResult input = path == QLatin1String("-") ? ReadStreamBounded(in) : ReadFileBounded(path);
         if (input.status != FileReadStatus::Read) {
             err << ProgramName << ": cannot read " << QuotedText(label, std::string::npos) << ": " << input.error
                 << "\n";
             readFailed = true;
-            files.push_back(Json{{"file", label}, {"valid", false}, {"error", input.error}});
+            files += "false,\n      \"error\": " + JsonString(input.error) + "\n    }";
             continue;
         }
-        const std::vector<Problem> problems = CheckFile(catalogue, input.bytes);
-        input.bytes = std::string();
-        problemsFound = problemsFound || !problems.empty();
-        if (!invocation.json) {
-            for (const Problem& problem : problems) {
+        // "valid" is known once the problems are written after it.
+        files += "false,\n      \"problems\": [";
+        const std::size_t problemsAt = files.size();
+        const bool found = CheckFile(catalogue, input.bytes, [&](const Problem& problem) {
+            if (!invocation.json) {
                 out << Label(label) << ": " << ProblemText(problem, "member") << "\n";
+                return;
             }
-            if (problems.empty()) {
-                out << Label(label) << ": valid\n";
-            }
-            continue;
+            files += files.size() == problemsAt ? "\n" : ",\n";
+            AppendProblemJson(problem, files);
+        });
+        problemsFound = problemsFound || found;
+        if (!invocation.json && !found) {
+            out << Label(label) << ": valid\n";
         }
-        Json problemList = Json::array();
-        for (const Problem& problem : problems) {
-            problemList.push_back(ProblemJson(problem));
+        files += found && invocation.json ? "\n      ]\n    }" : "]\n    }";
+        if (!found) {
+            files.replace(validAt, 5, "true");
         }
-        files.push_back(Json{{"file", label}, {"valid", problems.empty()}, {"problems", std::move(problemList)}});
     }
     if (invocation.json) {
-        out << Dump(Json{{"valid", !problemsFound && !readFailed}, {"files", std::move(files)}});
+        out << "{\n  \"valid\": " << (problemsFound || readFailed ? "false" : "true") << ",\n  \"files\": [\n"
+            << files << "\n  ]\n}\n";
     }
     if (readFailed) {
         return CheckExit::UsageOrIo;
