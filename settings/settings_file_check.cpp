@@ -137,16 +137,6 @@ bool HidesText(char32_t c)
         || (c >= 0x2066 && c <= 0x2069);
 }
 
-// The byte just after the last character of the first `count` characters.
-std::size_t CharactersEnd(std::string_view text, std::size_t count)
-{
-    std::size_t i = 0;
-    for (; i < text.size() && count > 0; --count) {
-        i += std::max<std::size_t>(1, Utf8SequenceLength(text, i));
-    }
-    return i;
-}
-
 // The parser's explanation without its own prefix and position. It quotes the text
 // it last read, which may be a whole long string; that part is cut.
 std::string ParserExplanation(const std::string& what)
@@ -162,14 +152,15 @@ std::string ParserExplanation(const std::string& what)
     if (!explanation.empty() && explanation[0] >= 'a' && explanation[0] <= 'z') {
         explanation[0] = static_cast<char>(explanation[0] - 'a' + 'A');
     }
+    // The quoted input may hold anything: escaped and cut as names and values are.
     const std::size_t open = explanation.find('\'');
     const std::size_t close = explanation.rfind('\'');
     if (open != std::string::npos && close > open) {
-        const std::string_view quoted = std::string_view(explanation).substr(open + 1, close - open - 1);
-        const std::size_t end = CharactersEnd(quoted, kMaxQuotedCharacters);
-        if (end < quoted.size()) {
-            explanation = explanation.substr(0, open + 1 + end) + "'\xE2\x80\xA6" + explanation.substr(close + 1);
-        }
+        std::string quoted = QuotedText(std::string_view(explanation).substr(open + 1, close - open - 1));
+        const bool cut = quoted.back() != '"';
+        quoted = quoted.substr(1, quoted.rfind('"') - 1);
+        explanation = explanation.substr(0, open + 1) + quoted + (cut ? "'\xE2\x80\xA6" : "'")
+            + explanation.substr(close + 1);
     }
     // The quoted bytes need not be valid UTF-8.
     return QString::fromUtf8(explanation.data(), static_cast<qsizetype>(explanation.size())).toStdString();
@@ -236,7 +227,8 @@ public:
     using string_t = Json::string_t;
     using binary_t = Json::binary_t;
 
-    explicit MemberCollector(const char** reached) : reached_(reached) {}
+    // `reached` is where the parser has read up to in the text starting at `start`.
+    MemberCollector(const char* start, const char** reached) : start_(start), reached_(reached) {}
 
     bool null() { return Scalar(MemberType::Null, "null"); }
     bool boolean(bool value) { return Scalar(MemberType::Boolean, value ? "true" : "false"); }
@@ -291,7 +283,7 @@ private:
         }
         if (++depth_ > kMaxJsonNesting) {
             tooDeep = true;
-            errorOffset = static_cast<std::size_t>(*reached_ - start) - 1;
+            errorOffset = static_cast<std::size_t>(*reached_ - start_) - 1;
             return false;
         }
         return true;
@@ -303,10 +295,8 @@ private:
     }
 
     int depth_ = 0;
+    const char* start_;
     const char** reached_;
-
-public:
-    const char* start = nullptr;
 };
 
 Problem DocumentProblem(ProblemKind kind, std::string message, std::string detail = {})
@@ -539,8 +529,7 @@ std::vector<Member> CheckTextTo(const SettingsMap& catalogue, std::string_view b
     // comes before one; a NUL byte anywhere is malformed.
     const std::size_t nul = std::min(bytes.find('\0'), bytes.size());
     const char* reached = bytes.data();
-    MemberCollector collector(&reached);
-    collector.start = bytes.data();
+    MemberCollector collector(bytes.data(), &reached);
     bool parsed = false;
     try {
         parsed = Json::sax_parse(TrackedChar(bytes.data(), &reached), TrackedChar(bytes.data() + nul, &reached),
@@ -575,9 +564,9 @@ std::vector<Member> CheckTextTo(const SettingsMap& catalogue, std::string_view b
     }
 
     CheckMembersTo(catalogue, collector.members, NameCase::MustMatch, "Member", report);
-    const bool hasHostAddress =
-        std::any_of(collector.members.begin(), collector.members.end(),
-                    [](const Member& member) { return EqualsIgnoringAsciiCase(member.name, SettingName::HostAddress); });
+    const bool hasHostAddress = std::any_of(
+        collector.members.begin(), collector.members.end(),
+        [](const Member& member) { return EqualsIgnoringAsciiCase(member.name, SettingName::HostAddress); });
     if (!hasHostAddress) {
         report(DocumentProblem(ProblemKind::MissingHostAddress,
                                "The setting " + QuotedText(SettingName::HostAddress) + " is required."));
@@ -591,7 +580,8 @@ std::vector<Problem> CheckMembers(const SettingsMap& catalogue, const std::vecto
                                   NameCase nameCase, const std::string& place)
 {
     std::vector<Problem> problems;
-    CheckMembersTo(catalogue, members, nameCase, place, [&](Problem&& problem) { problems.push_back(std::move(problem)); });
+    CheckMembersTo(catalogue, members, nameCase, place,
+                   [&](Problem&& problem) { problems.push_back(std::move(problem)); });
     return problems;
 }
 

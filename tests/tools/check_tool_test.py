@@ -2,7 +2,9 @@
 """Runs the built silent-install-helper-check as a user or a script would.
 
   cli     exit codes, standard output and error kept apart, bytes through pipes,
-          standard input, non-ASCII file names and texts, failing output.
+          standard input, non-ASCII file names and texts, failing output, and
+          hostile input: deep nesting, NUL bytes, huge numbers, endless files,
+          names that forge output, bytes that are not UTF-8, a closed input.
   schema  the printed JSON Schema, checked by an independent validator (Debian's
           python3-jsonschema): it must accept every document that `validate`
           accepts and refuse the ones `validate` refuses.
@@ -30,9 +32,11 @@ def check(condition, message):
         failures.append(message)
 
 
-def run(tool, arguments, stdin=b"", stdout=subprocess.PIPE, cwd=None):
-    result = subprocess.run([tool, *arguments], input=stdin, stdout=stdout, stderr=subprocess.PIPE,
-                            cwd=cwd, timeout=60)
+def run(tool, arguments, stdin=b"", stdout=subprocess.PIPE, cwd=None, **options):
+    # stdin: bytes to send, or a file to read (None: this process's own).
+    source = {"input": stdin} if isinstance(stdin, bytes) else {"stdin": stdin}
+    result = subprocess.run([tool, *arguments], **source, stdout=stdout, stderr=subprocess.PIPE,
+                            cwd=cwd, timeout=60, **options)
     return result.returncode, result.stdout or b"", result.stderr
 
 
@@ -91,6 +95,78 @@ def cli(tool, scratch):
         with open("/dev/full", "wb") as full:
             code, _, err = run(tool, ["schema"], stdout=full)
         check(code == 2 and b"cannot write the output" in err, "a full output device: exit 2 and a message")
+
+    hostile(tool, scratch)
+
+
+def hostile(tool, scratch):
+    """Broken and hostile input: a problem of the file (exit 1) or an I/O error
+    (exit 2), never a crash, a false "valid" or a stopped run."""
+    host = b'{"HostAddress": "https://h:1"'
+    files = {
+        "deep.json": b"[" * 100000 + b"]" * 100000,
+        "deep-member.json": host + b', "x": ' + b'{"a":' * 100000 + b"1" + b"}" * 100001,
+        "nul.json": host + b"}\0garbage",
+        "nul-padded.json": host + b"}\n" + b"\0" * 4096,
+        "overflow.json": host + b', "HttpTimeout": 1e999999}',
+        "escapes.json": host + b', "W\\u001b[31m": "1", "HttpTimeout": "\\u001b[2J'
+                        + b"9" * (1 << 20) + b'x"}',
+        "long-key.json": host + b', "' + b"k" * (1 << 20) + b'": "1"}',
+        "x\nok.json: valid\n": host + b', "SaveSpool": "yes"}',
+    }
+    for name, data in files.items():
+        (scratch / name).write_bytes(data)
+
+    expected = [
+        ("deep.json", b"deep.json: line 1, column 65: Malformed JSON. Nested too deeply (more than 64 levels)\n"),
+        ("deep-member.json", b"deep-member.json: line 1, column 352: Malformed JSON. Nested too deeply"),
+        ("nul.json", b"nul.json: line 1, column 31: Malformed JSON. Unexpected NUL byte\n"),
+        ("nul-padded.json", b"nul-padded.json: line 2, column 1: Malformed JSON. Unexpected NUL byte\n"),
+        ("overflow.json", b"overflow.json: line 1, column 54: Malformed JSON. Number overflow parsing '1e999999'\n"),
+    ]
+    for name, line in expected:
+        code, out, err = run(tool, ["validate", name], cwd=scratch)
+        check(code == 1 and out.startswith(line) and err == b"", f"{name}: exit 1, {line!r} ({out[:200]!r})")
+
+    # One bad file among three: each is reported, and --json stays JSON.
+    code, out, err = run(tool, ["validate", "valid.json", "overflow.json", "invalid.json"], cwd=scratch)
+    check(code == 1 and out.startswith(b"valid.json: valid\noverflow.json: ") and b"invalid.json: member 2" in out,
+          "a bad file in the middle: the next is still checked")
+    code, out, err = run(tool, ["validate", "--json", *files, "missing.json"], cwd=scratch)
+    report = json.loads(out)
+    check(code == 2 and [entry["file"] for entry in report["files"]] == [*files, "missing.json"]
+          and not report["valid"], "--json: one JSON report for every file, whatever is in them")
+
+    # Names, values and file names cannot forge lines or reach the terminal raw,
+    # and long ones are cut.
+    code, out, err = run(tool, ["validate", "escapes.json", "long-key.json", "x\nok.json: valid\n"], cwd=scratch)
+    lines = out.split(b"\n")[:-1]
+    check(code == 1 and b"\x1b" not in out and lines[0].startswith(b'escapes.json: member 2 "W\\x1b[31m":')
+          and b'found "\\x1b[2J999' in lines[1] and all(len(line) < 400 for line in lines)
+          and '"…'.encode() in lines[1] and '"…'.encode() in lines[2]
+          and lines[-1].startswith(b'"x\\nok.json: valid\\n": member 2 "SaveSpool"') and len(lines) == 4,
+          f"escaped, quoted and cut names and values ({[line[:120] for line in lines]!r})")
+
+    # Reading stops at the size limit.
+    code, out, err = run(tool, ["validate", "/dev/zero"])
+    check(code == 2 and b'cannot read "/dev/zero": larger than 16 MiB' in err, f"/dev/zero: exit 2 ({err!r})")
+    # Standard input closed, or not readable.
+    code, out, err = run(tool, ["validate", "-"], stdin=None, preexec_fn=lambda: os.close(0))
+    check(code == 2 and b'cannot read "<stdin>"' in err, f"closed standard input: exit 2 ({err!r})")
+    folder = os.open(scratch, os.O_RDONLY)
+    code, out, err = run(tool, ["validate", "-"], stdin=folder)
+    os.close(folder)
+    check(code == 2 and b'cannot read "<stdin>"' in err, f"a folder as standard input: exit 2 ({err!r})")
+
+    # compose writes only the text it was given.
+    before = sorted(os.listdir(scratch))
+    for arguments, which in (
+        (["-o", b"out-\xff.json", "SaveSpool=1"], b'the output file name "out-\\xff.json"'),
+        (["-o", "out.json", "SaveSpool=1", b"WorkFolder=C:\\\xe9"], b'argument 2 "WorkFolder=C:\\\\\\xe9"'),
+    ):
+        code, out, err = run(tool, ["compose", *arguments], cwd=scratch)
+        check(code == 2 and which + b" is not valid UTF-8" in err and sorted(os.listdir(scratch)) == before,
+              f"compose: bytes that are not UTF-8 refused, nothing written ({err!r})")
 
 
 def valid_sample(setting):

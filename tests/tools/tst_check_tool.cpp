@@ -189,6 +189,20 @@ private slots:
                                          << QStringList{"malformed-json 2:31"};
         QTest::newRow("comment") << QByteArray("{\n  // host\n  \"HostAddress\": \"https://h:1\"\n}")
                                  << QStringList{"malformed-json 2:3"};
+        // Nothing may follow the value, not even the NUL byte the parser would stop at.
+        QTest::newRow("NUL after the object") << QByteArray("{\"HostAddress\": \"https://h:1\"}\0x", 32)
+                                              << QStringList{"malformed-json 1:31"};
+        QTest::newRow("NUL inside") << QByteArray("{\"HostAddress\"\0: \"https://h:1\"}", 32)
+                                    << QStringList{"malformed-json 1:15"};
+        QTest::newRow("number beyond a double") << Object({Host, "'BlockCopies': 1e400"})
+                                                << QStringList{"malformed-json 1:62"};
+        // 64 levels of nesting are read; the 65th opening bracket is where it stops.
+        QTest::newRow("nesting at the limit")
+            << Object({Host, "'WorkFolder': " + QByteArray(63, '[') + QByteArray(63, ']')})
+            << QStringList{"non-string-value 2 WorkFolder"};
+        QTest::newRow("nesting beyond the limit")
+            << Object({Host, "'WorkFolder': " + QByteArray(64, '[') + QByteArray(64, ']')})
+            << QStringList{"malformed-json 1:120"};
     }
 
     void problemsOfEachKind()
@@ -280,6 +294,8 @@ private slots:
         QTest::newRow("too far from everything") << "xyz" << QStringList();
         QTest::newRow("start of a name") << "Save" << QStringList{"SaveSpool"};
         QTest::newRow("three letters are no hint") << "Use" << QStringList();
+        QTest::newRow("128 bytes") << QString(117, 'x') + "HostAddress" << QStringList{"HostAddress"};
+        QTest::newRow("longer names get none") << QString(118, 'x') + "HostAddress" << QStringList();
     }
 
     void suggestions()

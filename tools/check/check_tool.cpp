@@ -451,7 +451,7 @@ int Run(const std::vector<std::string>& rawArguments, std::istream& in, std::ost
     invocation.rawArguments = rawArguments;
     QStringList arguments;
     for (const std::string& raw : rawArguments) {
-        QStringDecoder decoder(QStringDecoder::Utf8);
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         arguments << decoder(QByteArrayView(raw.data(), static_cast<qsizetype>(raw.size())));
         invocation.utf8.push_back(!decoder.hasError());
     }

@@ -1,0 +1,96 @@
+// `validate` on arbitrary bytes, in text and in JSON form, and the program's reading
+// of the same bytes. Neither may crash or hang; the JSON report must parse and agree
+// with the exit code; every text line must belong to the file and carry no control
+// character; a file without problems must load with HostAddress and values that
+// pass their rules.
+#include "check_tool.h"
+#include "globalize.h"
+#include "settings_catalogue.h"
+#include "settings_file_check.h"
+#include "value_validation.h"
+
+#include <nlohmann/json.hpp>
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+namespace {
+
+int Validate(const QStringList& options, const std::string& input, std::string& output)
+{
+    std::istringstream in(input);
+    std::ostringstream out;
+    std::ostringstream err;
+    const int code = RunCheckTool(options + QStringList{"validate", "-"}, in, out, err);
+    output = out.str();
+    if (!err.str().empty() || (code != CheckExit::Valid && code != CheckExit::Problems)) {
+        std::abort(); // a readable input is never a usage or I/O error
+    }
+    return code;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    Globalize::LoadLanguage(DefaultLocaleId);
+    SettingsDataMapper();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string input(reinterpret_cast<const char*>(data), size);
+
+    std::string text;
+    const int code = Validate({}, input, text);
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find('\n');
+        if (end == std::string_view::npos || rest.compare(0, 9, "<stdin>: ") != 0) {
+            std::abort();
+        }
+        for (const char c : rest.substr(0, end)) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+                std::abort();
+            }
+        }
+        rest.remove_prefix(end + 1);
+    }
+    if ((code == CheckExit::Valid) != (text == "<stdin>: valid\n")) {
+        std::abort();
+    }
+
+    std::string json;
+    if (Validate({"--json"}, input, json) != code) {
+        std::abort();
+    }
+    const auto report = nlohmann::json::parse(json, nullptr, false);
+    if (report.is_discarded() || report.at("valid").get<bool>() != (code == CheckExit::Valid)) {
+        std::abort();
+    }
+
+    const SettingsFileContent content = ReadSettingsText(SettingsCatalogue(), input);
+    if (content.problems.empty() != (code == CheckExit::Valid)) {
+        std::abort();
+    }
+    if (content.problems.empty()) {
+        bool host = false;
+        for (const auto& [name, value] : content.valid) {
+            host = host || name == "HostAddress";
+            if (IsSettingValueInvalid(SettingsCatalogue(), name, QString::fromStdString(value))) {
+                std::abort();
+            }
+        }
+        if (!host) {
+            std::abort();
+        }
+    }
+    return 0;
+}
