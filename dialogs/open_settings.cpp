@@ -11,9 +11,10 @@
 #include <QStringDecoder>
 
 #include <algorithm>
-#include <map>
 
 namespace {
+
+constexpr std::size_t MaxNoticeLines = 500;
 
 QString FromUtf8(const std::string& text)
 {
@@ -117,35 +118,47 @@ SettingsFileOpening ReadSettingsFileToOpen(const QString& path)
     });
     opening.settings = content.valid;
 
-    // One line per member of the file, its problems side by side.
-    std::map<int, std::vector<const Problem*>> byMember;
-    for (const Problem& problem : content.problems) {
-        if (problem.position > 0) {
-            byMember[problem.position].push_back(&problem);
-        } else if (problem.kind != ProblemKind::MissingHostAddress) {
-            // The missing HostAddress has its own line below; any other problem of
-            // the whole document is still said.
-            opening.problems.push_back({{}, {}, FromUtf8(problem.message), FromUtf8(problem.detail)});
-        }
-    }
     if (!hasHostAddress) {
         opening.problems.push_back({FromUtf8(SettingName::HostAddress), FromUtf8(DefaultHostAddress),
                                     Text(TranslationKey::HostAddressAdded), {}});
     }
-    for (const auto& [position, problems] : byMember) {
-        FileProblemRow row;
-        row.name = FromUtf8(problems.front()->name);
-        const auto member = static_cast<std::size_t>(position - 1);
-        if (member < content.members.size()) {
-            row.value = FromUtf8(content.members[member].value);
+    // One line per member of the file, its problems side by side (the reader gives
+    // them in member order). A notice of many thousand lines helps nobody and takes
+    // long to build: past the limit the lines are only counted; the check tool
+    // lists every one.
+    std::size_t more = 0;
+    for (auto problem = content.problems.cbegin(); problem != content.problems.cend();) {
+        std::vector<const Problem*> same{&*problem};
+        while (++problem != content.problems.cend() && problem->position > 0
+               && problem->position == same.front()->position) {
+            same.push_back(&*problem);
         }
-        row.problem = ProblemText(problems);
-        for (const Problem* problem : problems) {
-            if (!problem->detail.empty()) {
-                row.detail += (row.detail.isEmpty() ? QString() : QStringLiteral("\n")) + FromUtf8(problem->detail);
+        const Problem& first = *same.front();
+        if (first.kind == ProblemKind::MissingHostAddress) {
+            continue;
+        }
+        if (opening.problems.size() >= MaxNoticeLines) {
+            ++more;
+            continue;
+        }
+        FileProblemRow row;
+        if (first.position > 0) {
+            const auto member = static_cast<std::size_t>(first.position - 1);
+            row.name = FromUtf8(first.name);
+            if (member < content.members.size()) {
+                row.value = FromUtf8(content.members[member].value);
+            }
+        }
+        row.problem = ProblemText(same);
+        for (const Problem* each : same) {
+            if (!each->detail.empty()) {
+                row.detail += (row.detail.isEmpty() ? QString() : QStringLiteral("\n")) + FromUtf8(each->detail);
             }
         }
         opening.problems.push_back(std::move(row));
+    }
+    if (more > 0) {
+        opening.problems.push_back({{}, {}, Text(TranslationKey::MoreFileProblems, {QString::number(more)}), {}});
     }
     if (!opening.problems.empty()) {
         opening.noticeTitle = Text(TranslationKey::FileProblemsTitle);

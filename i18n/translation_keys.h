@@ -49,4 +49,5 @@ inline const QString Problem = QStringLiteral("Problem");
 inline const QString HostAddressAdded = QStringLiteral("HostAddressAdded");
 inline const QString ValueNotText = QStringLiteral("ValueNotText");
 inline const QString NameCaseDiffers = QStringLiteral("NameCaseDiffers");
+inline const QString MoreFileProblems = QStringLiteral("MoreFileProblems");
 } // namespace TranslationKey

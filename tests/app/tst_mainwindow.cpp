@@ -753,6 +753,19 @@ private slots:
         QApplication::activeModalWidget()->close();
         QCOMPARE(SettingsJson.dump(),
                  std::string("{\"HostAddress\":\"https://127.0.0.1:56569\",\"SaveSpool\":\"true\"}"));
+
+        // Thousands of bad members: the notice lists the first ones and counts the rest.
+        QByteArray many("{\"HostAddress\": \"https://10.0.0.5:56569\"");
+        for (int i = 0; i < 600; ++i) {
+            many += ", \"Unknown" + QByteArray::number(i) + "\": \"1\"";
+        }
+        QVERIFY(WriteFile(opened, many + '}'));
+        window->OpenSettingsFile(opened);
+        const QStringList lines = NoticeLines(QApplication::activeModalWidget());
+        QApplication::activeModalWidget()->close();
+        QCOMPARE(lines.size(), 2 + 501);
+        QCOMPARE(lines.at(2 + 499), QStringLiteral("Unknown499|1|Invalid configuration name."));
+        QCOMPARE(lines.last(), QStringLiteral("||100 more entries are not shown."));
     }
 
     // A file that cannot be loaded as a whole changes nothing and says why, in
