@@ -87,15 +87,16 @@ void CheckBundle()
 
     // A short locale file would leave the keys after its end in the language
     // loaded before it: a window in two languages.
-    const QString translations = QStringLiteral(":/translations/");
-    const int keyLines = LineCount(translations + QStringLiteral("keys.txt"));
-    for (const std::int32_t localeId : LanguageLocaleIds) {
-        const QString path = translations + QString::fromStdString(Globalize::LocaleFileName(localeId));
-        const int lines = LineCount(path);
-        if (lines != keyLines) {
-            throw std::runtime_error("CheckBundle: translation file " + path.toStdString() + " has "
-                                     + std::to_string(lines) + " lines, the key file has "
-                                     + std::to_string(keyLines));
+    for (const QString& folder : {QStringLiteral(":/translations/"), QStringLiteral(":/translations/supplement/")}) {
+        const int keyLines = LineCount(folder + QStringLiteral("keys.txt"));
+        for (const std::int32_t localeId : LanguageLocaleIds) {
+            const QString path = folder + QString::fromStdString(Globalize::LocaleFileName(localeId));
+            const int lines = LineCount(path);
+            if (lines != keyLines) {
+                throw std::runtime_error("CheckBundle: translation file " + path.toStdString() + " has "
+                                         + std::to_string(lines) + " lines, the key file has "
+                                         + std::to_string(keyLines));
+            }
         }
     }
 }

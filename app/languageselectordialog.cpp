@@ -121,4 +121,8 @@ void LanguageSelectorDialog::SelectLanguage()
     }
     hide();
     mainWindow_->show();
+    // After the show, so that a notice about the file opens over the window.
+    if (!fileToOpen_.isEmpty()) {
+        mainWindow_->OpenSettingsFile(fileToOpen_);
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 
 #include <array>
 #include <cstdint>
@@ -22,6 +23,9 @@ public:
     LanguageSelectorDialog();
     ~LanguageSelectorDialog() override;
 
+    // A settings file the main window opens once it is shown (empty: none).
+    void SetFileToOpen(const QString& path) { fileToOpen_ = path; }
+
     // The main window opened by Select, or null before that.
     SilentInstallHelperWindow* mainWindow() const { return mainWindow_; }
 
@@ -34,4 +38,5 @@ private:
 
     Ui::LanguageSelectorDialog* ui;
     SilentInstallHelperWindow* mainWindow_ = nullptr;
+    QString fileToOpen_;
 };

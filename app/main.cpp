@@ -7,6 +7,7 @@
 #include "theme.h"
 
 #include <QApplication>
+#include <QStringList>
 
 #include <cstdint>
 #include <cstdlib>
@@ -32,6 +33,15 @@ int main(int argc, char* argv[])
         // An incomplete bundle: say why and show no window.
         ReportFatalError(error);
         return EXIT_FAILURE;
+    }
+    // The one operand is a settings file to open (the desktop entry's "Open with");
+    // options, which the toolkit has not taken itself, are ignored.
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    for (const QString& argument : arguments) {
+        if (!argument.startsWith(QLatin1Char('-'))) {
+            selector->SetFileToOpen(argument);
+            break;
+        }
     }
     selector->show();
     const int result = QApplication::exec();

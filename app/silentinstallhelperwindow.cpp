@@ -5,20 +5,37 @@
 #include "export_settings.h"
 #include "fonts.h"
 #include "globalize.h"
+#include "open_settings.h"
 #include "removesettingsdialog.h"
+#include "replacesettingsdialog.h"
 #include "setting_names.h"
 #include "settingsdialog.h"
 #include "settingstablewidget.h"
 #include "styling.h"
 #include "translation_keys.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
 
 #include <spdlog/spdlog.h>
 
 namespace {
 
 constexpr int ToolIconSize = 22;
+
+// The local .json file of a drag, or an empty string when it carries anything else.
+QString DraggedSettingsFile(const QMimeData* data)
+{
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) {
+        return {};
+    }
+    const QUrl url = data->urls().constFirst();
+    const QString path = url.toLocalFile();
+    return url.isLocalFile() && path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive) ? path : QString();
+}
 
 QTableWidgetItem* CellItem(const QString& text)
 {
@@ -61,8 +78,10 @@ SilentInstallHelperWindow::SilentInstallHelperWindow()
         button->setAccessibleName(button->toolTip());
     }
     settingsTable->setAccessibleName(ui->lblSettings->text());
+    setAcceptDrops(true);
 
     RefreshSettingsTable();
+    unchangedDocument = SettingsJson;
 }
 
 SilentInstallHelperWindow::~SilentInstallHelperWindow()
@@ -179,6 +198,60 @@ void SilentInstallHelperWindow::ShowRemoveSettingDialog()
     }
     RemoveSettingsDialog dialog(this, &settingsRows, selected.first()->text().toStdString());
     dialog.exec();
+}
+
+void SilentInstallHelperWindow::OpenSettingsFile(const QString& path)
+{
+    LoadOpenedFile(ReadSettingsFileToOpen(path));
+}
+
+void SilentInstallHelperWindow::OpenDroppedFile(const QString& path)
+{
+    const SettingsFileOpening opening = ReadSettingsFileToOpen(path);
+    // A file that loads nothing replaces nothing: no question, only its notice.
+    if (opening.loadable && SettingsJson != unchangedDocument) {
+        ReplaceSettingsDialog question(this);
+        if (question.exec() != QDialog::Accepted) {
+            return;
+        }
+    }
+    LoadOpenedFile(opening);
+}
+
+void SilentInstallHelperWindow::LoadOpenedFile(const SettingsFileOpening& opening)
+{
+    if (opening.loadable) {
+        ReplaceSettings(settingsRows, opening.settings);
+        unchangedDocument = SettingsJson;
+        RefreshSettingsTable();
+    }
+    ShowOpeningNotice(this, opening);
+}
+
+void SilentInstallHelperWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!DraggedSettingsFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void SilentInstallHelperWindow::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!DraggedSettingsFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void SilentInstallHelperWindow::dropEvent(QDropEvent* event)
+{
+    const QString path = DraggedSettingsFile(event->mimeData());
+    if (path.isEmpty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    // The question is a modal dialog; it runs after the drop has finished, so
+    // that the program the file came from is not kept waiting.
+    QMetaObject::invokeMethod(this, [this, path] { OpenDroppedFile(path); }, Qt::QueuedConnection);
 }
 
 void SilentInstallHelperWindow::keyPressEvent(QKeyEvent* event)

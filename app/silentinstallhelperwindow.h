@@ -7,6 +7,7 @@
 #include <QMainWindow>
 
 class SettingsTableWidget;
+struct SettingsFileOpening;
 
 namespace Ui {
 class SilentInstallHelperWindow;
@@ -27,17 +28,31 @@ public:
     void ShowEditSettingDialog();
     void ShowRemoveSettingDialog();
 
+    // Replaces the document by the settings of a file, without asking; what was
+    // left out or changed, or why nothing was loaded, is said in a notice.
+    void OpenSettingsFile(const QString& path);
+    // The same for a file dropped on the window, asking first when the document
+    // has changes that the file would replace.
+    void OpenDroppedFile(const QString& path);
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void UpdateButtonsOnSelection();
     void ConnectSignals();
     void ApplyStyle();
+    void LoadOpenedFile(const SettingsFileOpening& opening);
 
     SettingsTableWidget* settingsTable = nullptr;
     Ui::SilentInstallHelperWindow* ui;
     SettingsRows settingsRows;
     SettingsMap settingsMap;
+    // The document as it was built or last loaded: a drop asks before replacing
+    // anything else.
+    nlohmann::ordered_json unchangedDocument;
 };

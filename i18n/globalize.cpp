@@ -19,6 +19,9 @@ std::mutex TranslationMutex;
 const QString KeyMarker = QStringLiteral("@@");
 const QString TranslationFolder = QStringLiteral(":/translations/");
 const QString KeyFileName = QStringLiteral("keys.txt");
+// Keys added after the first release live in their own line-aligned set, so that
+// the original files never change.
+const QString SupplementFolder = TranslationFolder + QStringLiteral("supplement/");
 
 QString WithoutMarker(const QString& text)
 {
@@ -51,15 +54,28 @@ void LoadTranslationFile(const std::string& fileName)
 {
     const std::lock_guard<std::mutex> lock(TranslationMutex);
 
-    QFile localeFile(TranslationFolder + QString::fromStdString(fileName));
+    const QString name = QString::fromStdString(fileName);
+    QFile localeFile(TranslationFolder + name);
     QFile keyFile(TranslationFolder + KeyFileName);
-    // Both files are opened before anything is read, so a failure leaves the catalogue as it was.
+    QFile supplementLocaleFile(SupplementFolder + name);
+    QFile supplementKeyFile(SupplementFolder + KeyFileName);
+    // Every file is opened before anything is read, so a failure leaves the
+    // catalogue as it was. A locale without supplementary texts keeps the texts of
+    // those keys from the language loaded before it (the start-up check makes sure
+    // every offered language has them).
+    const bool withSupplement = supplementLocaleFile.exists();
     if (!localeFile.open(QIODevice::ReadOnly | QIODevice::Text)
-        || !keyFile.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        || !keyFile.open(QIODevice::ReadOnly | QIODevice::Text)
+        || (withSupplement
+            && (!supplementLocaleFile.open(QIODevice::ReadOnly | QIODevice::Text)
+                || !supplementKeyFile.open(QIODevice::ReadOnly | QIODevice::Text)))) {
         throw std::runtime_error("Translation file not found");
     }
 
     PairTranslationLines(localeFile, keyFile, TranslationMap);
+    if (withSupplement) {
+        PairTranslationLines(supplementLocaleFile, supplementKeyFile, TranslationMap);
+    }
 }
 
 void PairTranslationLines(QIODevice& localeFile, QIODevice& keyFile, QMap<QString, QString>& translations)

@@ -12,7 +12,8 @@ namespace Globalize {
 // Loads the translation file of the locale (unknown ids load en-US).
 void LoadLanguage(const std::int32_t& localeId);
 
-// Reads ":/translations/<fileName>" against the key file into the catalogue.
+// Reads ":/translations/<fileName>" against the key file into the catalogue, then
+// ":/translations/supplement/<fileName>" against its own key file when it exists.
 // Entries are added or replaced, never cleared. Throws std::runtime_error
 // "Translation file not found" when either file cannot be opened.
 void LoadTranslationFile(const std::string& fileName);

@@ -34,4 +34,20 @@ inline const QString DeleteSettingTitle = QStringLiteral("DeleteSettingTitle");
 inline const QString DeleteSettingDescription = QStringLiteral("DeleteSettingDescription");
 inline const QString Confirm = QStringLiteral("Confirm");
 inline const QString FileExportedInfo = QStringLiteral("FileExportedInfo");
+// Opening a settings file (the supplementary translation set).
+inline const QString OpenFileTitle = QStringLiteral("OpenFileTitle");
+inline const QString OpenFileReplaceDescription = QStringLiteral("OpenFileReplaceDescription");
+inline const QString FileProblemsTitle = QStringLiteral("FileProblemsTitle");
+inline const QString FileProblemsDescription = QStringLiteral("FileProblemsDescription");
+inline const QString FileNotOpenedTitle = QStringLiteral("FileNotOpenedTitle");
+inline const QString FileMalformedJson = QStringLiteral("FileMalformedJson");
+inline const QString FileNotUtf8 = QStringLiteral("FileNotUtf8");
+inline const QString FileTooLarge = QStringLiteral("FileTooLarge");
+inline const QString FileNotReadable = QStringLiteral("FileNotReadable");
+inline const QString FileNotAnObject = QStringLiteral("FileNotAnObject");
+inline const QString Problem = QStringLiteral("Problem");
+inline const QString HostAddressAdded = QStringLiteral("HostAddressAdded");
+inline const QString ValueNotText = QStringLiteral("ValueNotText");
+inline const QString NameCaseDiffers = QStringLiteral("NameCaseDiffers");
+inline const QString MoreFileProblems = QStringLiteral("MoreFileProblems");
 } // namespace TranslationKey

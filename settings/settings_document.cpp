@@ -1,12 +1,14 @@
 #include "settings_document.h"
 
 #include "file_write.h"
+#include "setting_names.h"
 #include "settings_catalogue.h"
 
 #include <QDir>
 #include <QFile>
 #include <QString>
 
+#include <algorithm>
 #include <stdexcept>
 
 nlohmann::ordered_json SettingsJson;
@@ -50,6 +52,23 @@ void RemoveSetting(SettingsRows& rows, const std::string& name)
     rows.erase(name);
     if (SettingsJson.is_object()) {
         SettingsJson.erase(name);
+    }
+}
+
+void ReplaceSettings(SettingsRows& rows, const std::vector<std::pair<std::string, std::string>>& settings)
+{
+    rows.clear();
+    SettingsJson = nlohmann::ordered_json::object();
+    const bool hasHostAddress = std::any_of(settings.begin(), settings.end(), [](const auto& setting) {
+        return setting.first == SettingName::HostAddress;
+    });
+    if (!hasHostAddress) {
+        rows.insert_or_assign(SettingName::HostAddress, DefaultHostAddress);
+        SettingsJson[SettingName::HostAddress] = DefaultHostAddress;
+    }
+    for (const auto& [name, value] : settings) {
+        rows.insert_or_assign(name, value);
+        SettingsJson[name] = value;
     }
 }
 

@@ -5,6 +5,8 @@
 #include <ios>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 // HostAddress's value in a new document: the agent's host service on this machine.
 inline const std::string DefaultHostAddress = "https://127.0.0.1:56569";
@@ -22,6 +24,11 @@ void SetSettingValue(SettingsRows& rows, const std::string& name, const std::str
 
 // Removes the setting from both copies; an absent name is ignored.
 void RemoveSetting(SettingsRows& rows, const std::string& name);
+
+// Replaces the whole document by the settings, in their order, with their values
+// exactly as given (an opened file is written back unchanged). HostAddress, which
+// the document always holds, comes first at its default when they lack it.
+void ReplaceSettings(SettingsRows& rows, const std::vector<std::pair<std::string, std::string>>& settings);
 
 // Thrown when the target file cannot be opened. Its message reads the same with
 // every standard library, which word the stream error category differently, and

@@ -588,8 +588,9 @@ std::vector<Problem> CheckMembers(const SettingsMap& catalogue, const std::vecto
 SettingsFileContent ReadSettingsText(const SettingsMap& catalogue, std::string_view bytes)
 {
     SettingsFileContent content;
-    const std::vector<Member> members = CheckTextTo(
+    content.members = CheckTextTo(
         catalogue, bytes, [&](Problem&& problem) { content.problems.push_back(std::move(problem)); });
+    const std::vector<Member>& members = content.members;
     auto problem = content.problems.cbegin();
     for (std::size_t index = 0; index < members.size(); ++index) {
         const int position = static_cast<int>(index + 1);

@@ -100,6 +100,9 @@ struct SettingsFileContent {
     // Every problem the check tool reports for the file: the members not loaded,
     // and document-level problems (malformed, not an object, no HostAddress, too large).
     std::vector<Problem> problems;
+    // Every member of the top-level object, in file order: what a problem's
+    // position refers to.
+    std::vector<Member> members;
 };
 
 // Reads a settings file's bytes with the same rules the check tool applies: size

@@ -5,6 +5,10 @@
 #       Select English, add SaveSpool=1 and BlockCopies=007 with the editor, export
 #       through the file dialog, close the notice and the main window; the program
 #       must exit with 0 and the file must hold exactly the expected bytes.
+#   e2e_xdotool.sh --open PROGRAM CLOSE_HELPER
+#       Start with a settings file as the argument: after the language choice the
+#       notice lists the one member that was left out; close it, export and close;
+#       the file must hold the loaded members, in the file's order, byte for byte.
 #   e2e_xdotool.sh --escape PROGRAM
 #       Leave the language selector with Escape; the program must exit with 0
 #       without opening the main window or writing anything.
@@ -15,14 +19,14 @@
 set -u -o pipefail
 
 mode=full
-if [[ ${1:-} == --escape ]]; then
-    mode=escape
+if [[ ${1:-} == --escape || ${1:-} == --open ]]; then
+    mode=${1#--}
     shift
 fi
 program=${1:-}
 close_helper=${2:-}
-if [[ ! -x $program || ($mode == full && ! -x $close_helper) ]]; then
-    echo "usage: $0 PROGRAM CLOSE_HELPER | $0 --escape PROGRAM" >&2
+if [[ ! -x $program || ($mode != escape && ! -x $close_helper) ]]; then
+    echo "usage: $0 [--open] PROGRAM CLOSE_HELPER | $0 --escape PROGRAM" >&2
     exit 2
 fi
 for tool in Xvfb xdotool xdpyinfo timeout; do
@@ -36,7 +40,7 @@ readonly title='Silent Install Helper'
 started=$SECONDS
 work=$(mktemp -d "${TMPDIR:-/tmp}/sih-e2e.XXXXXX") || exit 1
 screenshot="$PWD/e2e_xdotool-failure.png"
-[[ $mode == escape ]] && screenshot="$PWD/e2e_xdotool_escape-failure.png"
+[[ $mode != full ]] && screenshot="$PWD/e2e_xdotool_$mode-failure.png"
 rm -f "$screenshot"
 xvfb_pid=
 program_pid=
@@ -197,7 +201,14 @@ wait_program_exit() {
 
 # --- the run ---------------------------------------------------------------------
 
-"$program" >"$work/program.out" 2>"$work/program.err" &
+arguments=()
+if [[ $mode == open ]]; then
+    # A file written by hand: LF line ends, HostAddress second, one invalid member.
+    printf '{\n  "ReleaserAddress": "https://releaser.example.com:8443",\n  "HostAddress": "https://10.0.0.5:56569",\n  "SaveSpool": "yes",\n  "BlockCopies": "007"\n}\n' \
+        >"$work/home/opened.json"
+    arguments=("$work/home/opened.json")
+fi
+"$program" "${arguments[@]}" >"$work/program.out" 2>"$work/program.err" &
 program_pid=$!
 
 selector=$(wait_new_window "$title" 300 "" 15) || fail "the language selector did not appear"
@@ -244,8 +255,17 @@ add_setting() {
     wait_window_gone "$editor" 10 || fail "the editor stayed open after Return: $name=$value was not accepted"
 }
 
-add_setting SaveSpool 1
-add_setting BlockCopies 007
+if [[ $mode == open ]]; then
+    # The notice about the left-out member opens over the main window.
+    notice=$(wait_new_window "$title" 500 "$selector"$'\n'"$main" 10) || fail "no notice about the opened file"
+    [[ $(window_width "$notice") == 700 ]] || fail "the notice about the opened file is not 700 pixels wide"
+    focus_window "$notice" || fail "the notice did not take the keyboard focus"
+    keys Return || fail "xdotool could not press Return"
+    wait_window_gone "$notice" 10 || fail "the notice stayed open after Return"
+else
+    add_setting SaveSpool 1
+    add_setting BlockCopies 007
+fi
 
 export_path=$HOME/settings.json
 focus_window "$main" || fail "the main window did not take the keyboard focus"
@@ -267,13 +287,23 @@ wait_window_gone "$notice" 10 || fail "the notice stayed open after Return"
 wait_program_exit 10 || fail "the program still runs 10 s after its main window was closed"
 ((exit_code == 0)) || fail "exit code $exit_code after closing the main window, expected 0"
 
-{
-    printf '{\r\n'
-    printf '    "HostAddress": "https://127.0.0.1:56569",\r\n'
-    printf '    "SaveSpool": "true",\r\n'
-    printf '    "BlockCopies": "007"\r\n'
-    printf '}\r\n'
-} >"$work/expected.json"
+if [[ $mode == open ]]; then
+    {
+        printf '{\r\n'
+        printf '    "ReleaserAddress": "https://releaser.example.com:8443",\r\n'
+        printf '    "HostAddress": "https://10.0.0.5:56569",\r\n'
+        printf '    "BlockCopies": "007"\r\n'
+        printf '}\r\n'
+    } >"$work/expected.json"
+else
+    {
+        printf '{\r\n'
+        printf '    "HostAddress": "https://127.0.0.1:56569",\r\n'
+        printf '    "SaveSpool": "true",\r\n'
+        printf '    "BlockCopies": "007"\r\n'
+        printf '}\r\n'
+    } >"$work/expected.json"
+fi
 [[ -f $export_path ]] || fail "no file at $export_path"
 if ! cmp -s "$work/expected.json" "$export_path"; then
     echo "--- expected:" >&2
@@ -282,5 +312,9 @@ if ! cmp -s "$work/expected.json" "$export_path"; then
     od -c "$export_path" >&2
     fail "the exported file differs from the expected bytes"
 fi
-echo "PASS: selected, added two settings, exported and closed ($((SECONDS - started)) s)"
+if [[ $mode == open ]]; then
+    echo "PASS: started with a file, selected, read the notice, exported and closed ($((SECONDS - started)) s)"
+else
+    echo "PASS: selected, added two settings, exported and closed ($((SECONDS - started)) s)"
+fi
 exit 0

@@ -25,6 +25,10 @@ private slots:
         QTest::newRow("locale file of 10 lines")
             << QStringLiteral(SIH_TRUNCATED_PORTUGUESE)
             << QByteArray("CheckBundle: translation file :/translations/pt-BR.txt has 10 lines, the key file has 226");
+        // The texts of opening a file would show as their keys.
+        QTest::newRow("supplementary locale file missing")
+            << QStringLiteral(SIH_WITHOUT_GERMAN_SUPPLEMENT)
+            << QByteArray("CheckBundle: missing resource :/translations/supplement/de-DE.txt");
         QTest::newRow("one font face missing")
             << QStringLiteral(SIH_WITHOUT_SEMIBOLD_FONT)
             << QByteArray("FontUtil - Setup failed: font files not found");

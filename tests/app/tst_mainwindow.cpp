@@ -10,7 +10,11 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -133,6 +137,51 @@ private:
         };
         const bool opened = RunWithModal([this] { QTest::mouseClick(Button("btnAdd"), Qt::LeftButton); }, fillIn);
         return opened && actionEnabled && RowOf(name) >= 0;
+    }
+
+    // Exports through the button and the save dialog; returns the notice left open.
+    QWidget* ExportTo(const QString& path, QString* filters = nullptr)
+    {
+        RunWithModal([this] { QTest::mouseClick(Button("btnExport"), Qt::LeftButton); }, [&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (dialog == nullptr) {
+                return;
+            }
+            if (filters != nullptr) {
+                *filters = dialog->nameFilters().join(QLatin1Char('|'));
+            }
+            dialog->selectFile(path);
+            QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+        });
+        return QApplication::activeModalWidget();
+    }
+
+    static QByteArray FileBytes(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    }
+
+    static bool WriteFile(const QString& path, const QByteArray& bytes)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+
+    // The open notice: its title and info, and each row as "name|value|problem".
+    static QStringList NoticeLines(QWidget* notice)
+    {
+        QStringList lines;
+        if (notice == nullptr || QString::fromLatin1(notice->metaObject()->className()) != "FileProblemsDialog") {
+            return {QStringLiteral("<no notice>")};
+        }
+        lines << notice->findChild<QLabel*>(QStringLiteral("lblFileProblemsTitle"))->text()
+              << notice->findChild<QLabel*>(QStringLiteral("lblFileProblemsInfo"))->text();
+        auto* table = notice->findChild<QTableWidget*>(QStringLiteral("tblProblems"));
+        for (int row = 0; table->isVisibleTo(notice) && row < table->rowCount(); ++row) {
+            lines << table->item(row, 0)->text() + '|' + table->item(row, 1)->text() + '|' + table->item(row, 2)->text();
+        }
+        return lines;
     }
 
     void SelectRowByClick(int row, int column = 0)
@@ -621,20 +670,10 @@ private slots:
         QVERIFY(folder.isValid());
         const QString path = folder.filePath(QStringLiteral("settings.json"));
         QString filters = QStringLiteral("<none>");
-        QVERIFY(RunWithModal([this] { QTest::mouseClick(Button("btnExport"), Qt::LeftButton); },
-                             [&](QWidget* modal) {
-                                 auto* dialog = qobject_cast<QFileDialog*>(modal);
-                                 if (dialog == nullptr) {
-                                     return;
-                                 }
-                                 filters = dialog->nameFilters().join(QLatin1Char('|'));
-                                 dialog->selectFile(path);
-                                 QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
-                             }));
+        QWidget* notice = ExportTo(path, &filters);
         QCOMPARE(filters, QStringLiteral("(*.json)"));
 
         // The notice stays open, modal, after the export returned.
-        QWidget* notice = QApplication::activeModalWidget();
         QVERIFY(notice != nullptr);
         QCOMPARE(QString::fromLatin1(notice->metaObject()->className()), QStringLiteral("FileExportedDialog"));
         QCOMPARE(notice->parentWidget(), window.get());
@@ -643,13 +682,167 @@ private slots:
         QCOMPARE(info->text(), QStringLiteral("File exported successfully."));
         notice->close();
 
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("{\r\n"
-                                            "    \"HostAddress\": \"https://127.0.0.1:56569\",\r\n"
-                                            "    \"BlockCopies\": \"007\",\r\n"
-                                            "    \"SaveSpool\": \"true\"\r\n"
-                                            "}\r\n"));
+        QCOMPARE(FileBytes(path), QByteArray("{\r\n"
+                                             "    \"HostAddress\": \"https://127.0.0.1:56569\",\r\n"
+                                             "    \"BlockCopies\": \"007\",\r\n"
+                                             "    \"SaveSpool\": \"true\"\r\n"
+                                             "}\r\n"));
+    }
+
+    // Valid members load in file order with their values as written; every other
+    // member is listed and left out; the export then writes exactly the loaded
+    // file, and opening that and exporting again changes no byte.
+    void openedFileLoadsValidMembersAndListsTheRest()
+    {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QString opened = folder.filePath(QStringLiteral("hand-written.json"));
+        QVERIFY(WriteFile(opened, "{\n"
+                                  "  \"ReleaserAddress\": \"https://releaser.example.com:8443\",\n"
+                                  "  \"HostAddress\": \"https://10.0.0.5:56569\",\n"
+                                  "  \"SaveSpool\": \"yes\",\n"
+                                  "  \"EnableProxy\": \"1\",\n"
+                                  "  \"NoSuchSetting\": \"1\",\n"
+                                  "  \"BlockCopies\": \"007\",\n"
+                                  "  \"blockcopies\": \"9\",\n"
+                                  "  \"HttpTimeout\": 30,\n"
+                                  "  \"WorkFolder\": \"C:\\\\Orvane\\\\\u00c4rbeit\\t/x\"\n"
+                                  "}"));
+        window->OpenSettingsFile(opened);
+
+        QCOMPARE(NoticeLines(QApplication::activeModalWidget()),
+                 (QStringList{"Problems in the settings file",
+                              "hand-written.json\nThe valid settings of the file were loaded. The entries below "
+                              "were left out or changed:",
+                              "SaveSpool|yes|Invalid configuration value.",
+                              "NoSuchSetting|1|Invalid configuration name.",
+                              "blockcopies|9|A setting with this name already exists.",
+                              "HttpTimeout|30|The value must be text in double quotes."}));
+        QApplication::activeModalWidget()->close();
+        // Byte-wise name order in the table, as after typing them in.
+        QCOMPARE(Names(), (QStringList{"BlockCopies", "EnableProxy", "HostAddress", "ReleaserAddress", "WorkFolder"}));
+        QCOMPARE(ColumnTexts(Table(), 1).at(1), QStringLiteral("1"));
+        QCOMPARE(ColumnTexts(Table(), 2).at(2), HostAddressDescription);
+        QVERIFY(!Button("btnEdit")->isEnabled());
+
+        const QByteArray loaded("{\r\n"
+                                "    \"ReleaserAddress\": \"https://releaser.example.com:8443\",\r\n"
+                                "    \"HostAddress\": \"https://10.0.0.5:56569\",\r\n"
+                                "    \"EnableProxy\": \"1\",\r\n"
+                                "    \"BlockCopies\": \"007\",\r\n"
+                                "    \"WorkFolder\": \"C:\\\\Orvane\\\\\xc3\x84rbeit\\t/x\"\r\n"
+                                "}\r\n");
+        const QString exported = folder.filePath(QStringLiteral("exported.json"));
+        ExportTo(exported)->close();
+        QCOMPARE(FileBytes(exported), loaded);
+
+        // A file the program wrote: no notice, and the same bytes back.
+        QVERIFY(AddThroughEditor("SaveSpool", "0"));
+        window->OpenSettingsFile(exported);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        QVERIFY(!Names().contains(QStringLiteral("SaveSpool")));
+        const QString again = folder.filePath(QStringLiteral("again.json"));
+        ExportTo(again)->close();
+        QCOMPARE(FileBytes(again), loaded);
+
+        // Without HostAddress, it comes first at its default, and the notice says so.
+        QVERIFY(WriteFile(opened, "{\"SaveSpool\": \"true\"}"));
+        window->OpenSettingsFile(opened);
+        QCOMPARE(NoticeLines(QApplication::activeModalWidget()).mid(2),
+                 QStringList{"HostAddress|https://127.0.0.1:56569|Missing from the file; added with its default value."});
+        QApplication::activeModalWidget()->close();
+        QCOMPARE(SettingsJson.dump(),
+                 std::string("{\"HostAddress\":\"https://127.0.0.1:56569\",\"SaveSpool\":\"true\"}"));
+
+        // Thousands of bad members: the notice lists the first ones and counts the rest.
+        QByteArray many("{\"HostAddress\": \"https://10.0.0.5:56569\"");
+        for (int i = 0; i < 600; ++i) {
+            many += ", \"Unknown" + QByteArray::number(i) + "\": \"1\"";
+        }
+        QVERIFY(WriteFile(opened, many + '}'));
+        window->OpenSettingsFile(opened);
+        const QStringList lines = NoticeLines(QApplication::activeModalWidget());
+        QApplication::activeModalWidget()->close();
+        QCOMPARE(lines.size(), 2 + 501);
+        QCOMPARE(lines.at(2 + 499), QStringLiteral("Unknown499|1|Invalid configuration name."));
+        QCOMPARE(lines.last(), QStringLiteral("||100 more entries are not shown."));
+    }
+
+    // A file that cannot be loaded as a whole changes nothing and says why, in
+    // the chosen language.
+    void refusedFileKeepsDocument()
+    {
+        Globalize::LoadLanguage(1031);
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        QVERIFY(AddThroughEditor("SaveSpool", "1"));
+        const std::string before = SettingsJson.dump();
+        const QString path = folder.filePath(QStringLiteral("bad.json"));
+        const struct {
+            QByteArray bytes;
+            QString message;
+        } cases[] = {
+            {"{\n  \"SaveSpool\": \"true\"\n  \"BlockCopies\": \"1\"\n}",
+             "Die Datei ist kein gültiges JSON: Fehler in Zeile 3, Spalte 15. Es wurde nichts geladen."},
+            {"[\"SaveSpool\"]", "Die Datei enthält kein JSON-Objekt mit Einstellungen. Es wurde nichts geladen."},
+            {"{\"WorkFolder\": \"C:\\\\\xc4rbeit\"}", "Die Datei ist kein UTF-8-Text. Es wurde nichts geladen."},
+            {{}, "Die Datei kann nicht gelesen werden. Es wurde nichts geladen."},
+        };
+        for (const auto& [bytes, message] : cases) {
+            QFile::remove(path);
+            QVERIFY(bytes.isNull() || WriteFile(path, bytes));
+            window->OpenSettingsFile(path);
+            const QStringList lines = NoticeLines(QApplication::activeModalWidget());
+            QCOMPARE(lines.value(0), QStringLiteral("Datei nicht geöffnet"));
+            QVERIFY2(lines.value(1).startsWith(QStringLiteral("bad.json\n") + message), qPrintable(lines.value(1)));
+            QCOMPARE(lines.size(), 2);
+            QApplication::activeModalWidget()->close();
+            QCOMPARE(SettingsJson.dump(), before);
+            QCOMPARE(Table()->rowCount(), 2);
+        }
+    }
+
+    // A dropped .json file: asked about when it would replace changes, refused
+    // drags for anything else.
+    void droppedFile()
+    {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QString path = folder.filePath(QStringLiteral("Dropped.JSON"));
+        QVERIFY(WriteFile(path, "{\"HostAddress\": \"https://10.0.0.5:56569\", \"BlockCopies\": \"2\"}"));
+        auto drop = [this](const QString& file) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(file)});
+            const QPointF position(430, 300);
+            QDragEnterEvent enter(position.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(window.get(), &enter);
+            if (!enter.isAccepted()) {
+                return false;
+            }
+            QDropEvent dropped(position, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(window.get(), &dropped);
+            return dropped.isAccepted();
+        };
+        const QString text = folder.filePath(QStringLiteral("notes.txt"));
+        QVERIFY(WriteFile(text, "{}"));
+        QVERIFY(!drop(text));
+
+        // Unchanged since the start: no question.
+        QVERIFY(drop(path));
+        QTRY_COMPARE(Names(), (QStringList{"BlockCopies", "HostAddress"}));
+
+        QVERIFY(AddThroughEditor("SaveSpool", "1"));
+        for (const char* button : {"btnCancel", "btnConfirm"}) {
+            QString question;
+            QVERIFY(drop(path));
+            QVERIFY(RunWithModal([] { QTest::qWait(50); }, [&](QWidget* modal) {
+                question = modal->findChild<QLabel*>(QStringLiteral("lblReplaceSettingsTitle"))->text();
+                QTest::mouseClick(modal->findChild<QPushButton*>(QString::fromLatin1(button)), Qt::LeftButton);
+            }));
+            QCOMPARE(question, QStringLiteral("Open settings file"));
+            QCOMPARE(Names().contains(QStringLiteral("SaveSpool")), qstrcmp(button, "btnCancel") == 0);
+        }
+        QCOMPARE(SettingsJson.dump(), std::string("{\"HostAddress\":\"https://10.0.0.5:56569\",\"BlockCopies\":\"2\"}"));
     }
 
     void portugueseWindow()

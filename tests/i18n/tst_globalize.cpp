@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include <functional>
+#include <utility>
 #include <stdexcept>
 
 namespace {
@@ -139,17 +140,21 @@ private slots:
         Globalize::LoadLanguage(1031);
         Globalize::LoadLanguage(localeId);
 
-        const QStringList keys = BundleLines(QStringLiteral("keys.txt"));
-        const QStringList texts = BundleLines(file);
-        QCOMPARE(keys.size(), 226);
-        QCOMPARE(texts.size(), 226);
-        for (int line = 0; line < keys.size(); ++line) {
-            // A repeated key holds its later line's text.
-            if (keys.lastIndexOf(keys.at(line)) != line) {
-                continue;
+        // The supplementary set is loaded with the original one.
+        for (const auto& [folder, size] : {std::pair{"", 226}, std::pair{"supplement/", 15}}) {
+            const QStringList keys = BundleLines(QString::fromLatin1(folder) + QStringLiteral("keys.txt"));
+            const QStringList texts = BundleLines(QString::fromLatin1(folder) + file);
+            QCOMPARE(keys.size(), size);
+            QCOMPARE(texts.size(), size);
+            for (int line = 0; line < keys.size(); ++line) {
+                // A repeated key holds its later line's text.
+                if (keys.lastIndexOf(keys.at(line)) != line) {
+                    continue;
+                }
+                QCOMPARE(Globalize::Translate(keys.at(line)), texts.at(line));
             }
-            QCOMPARE(Globalize::Translate(keys.at(line)), texts.at(line));
         }
+        const QStringList texts = BundleLines(file);
         QCOMPARE(Globalize::Translate(QStringLiteral("Application")), texts.at(0));
         QCOMPARE(Globalize::Translate(QStringLiteral("\uFEFFApplication")), QStringLiteral("\uFEFFApplication"));
     }

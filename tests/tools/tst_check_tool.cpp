@@ -446,6 +446,71 @@ private slots:
         QCOMPARE(ReadFile(existing), QByteArray("earlier"));
     }
 
+    // compose --from: the file as the program opens it, then the arguments as the
+    // editor applies them; a file with problems is refused whole, as validate sees it.
+    void composeFromFile_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("result"); // standard output, or standard error when refused
+
+        const QByteArray exported("{\r\n"
+                                  "    \"HostAddress\": \"https://10.0.0.5:56569\",\r\n"
+                                  "    \"SaveSpool\": \"TRUE\",\r\n"
+                                  "    \"BlockCopies\": \"007\"\r\n"
+                                  "}\r\n");
+        QTest::newRow("no arguments: the same bytes") << exported << QStringList() << CheckExit::Valid << exported;
+        QTest::newRow("replaced in place, new ones appended")
+            << exported << QStringList{"blockcopies=3", "WorkFolder=C:\\x", "SaveSpool=0"} << CheckExit::Valid
+            << QByteArray("{\r\n"
+                          "    \"HostAddress\": \"https://10.0.0.5:56569\",\r\n"
+                          "    \"SaveSpool\": \"false\",\r\n"
+                          "    \"BlockCopies\": \"3\",\r\n"
+                          "    \"WorkFolder\": \"C:\\\\x\"\r\n"
+                          "}\r\n");
+        QTest::newRow("HostAddress missing: first, from an argument")
+            << QByteArray("{\"SaveSpool\": \"1\"}") << QStringList{"HostAddress=http://h:1"} << CheckExit::Valid
+            << QByteArray("{\r\n    \"HostAddress\": \"http://h:1\",\r\n    \"SaveSpool\": \"1\"\r\n}\r\n");
+        const QByteArray prefix("silent-install-helper-check: compose: ");
+        QTest::newRow("file and argument problems, all of them")
+            << QByteArray("{\"HostAddress\": \"https://h:1\", \"SaveSpol\": \"1\", \"BlockCopies\": 3}")
+            << QStringList{"HttpTimeout=x"} << CheckExit::Problems
+            << prefix + "FILE: member 2 \"SaveSpol\": Invalid configuration name. Did you mean \"SaveSpool\"?\n"
+                   + prefix + "FILE: member 3 \"BlockCopies\": Invalid configuration value. Expected a JSON string; "
+                              "found the number 3 (write \"3\").\n"
+                   + prefix + "argument 1 \"HttpTimeout\": Invalid configuration value. Expected digits only; found "
+                              "\"x\".\n";
+        QTest::newRow("malformed") << QByteArray("{\"HostAddress\" \"https://h:1\"}") << QStringList()
+                                   << CheckExit::Problems
+                                   << prefix + "FILE: line 1, column 28: Malformed JSON.";
+    }
+
+    void composeFromFile()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QFETCH(QByteArray, result);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("settings.json"));
+        WriteFile(path, file);
+        const Outcome printed = Run(QStringList{"compose", "--from", path} + arguments);
+        QCOMPARE(printed.code, code);
+        if (code != CheckExit::Valid) {
+            QCOMPARE(printed.out, QString());
+            QVERIFY2(printed.err.toUtf8().startsWith(result.replace("FILE", path.toUtf8())), qPrintable(printed.err));
+            return;
+        }
+        QCOMPARE(printed.err, QString());
+        QCOMPARE(printed.out.toUtf8(), result);
+        // Written over the file it came from, and accepted by validate.
+        QCOMPARE(Run(QStringList{"compose", "--from", path, "-o", path} + arguments).code, CheckExit::Valid);
+        QCOMPARE(ReadFile(path), result);
+        QCOMPARE(Run({"validate", path}).code, CheckExit::Valid);
+    }
+
     void exitCodes_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -472,6 +537,10 @@ private slots:
                                              << program + "--json is not an option of compose\n";
         QTest::newRow("-o with validate") << QStringList{"validate", "-o", "x", "valid.json"} << CheckExit::UsageOrIo
                                           << program + "-o is not an option of validate\n";
+        QTest::newRow("--from with list") << QStringList{"list", "--from", "x.json"} << CheckExit::UsageOrIo
+                                          << program + "--from is not an option of list\n";
+        QTest::newRow("--from a missing file") << QStringList{"compose", "--from", "no/such.json"}
+                                               << CheckExit::UsageOrIo << program + "cannot read \"no/such.json\": ";
         QTest::newRow("schema with an argument") << QStringList{"schema", "x"} << CheckExit::UsageOrIo
                                                  << program + "schema takes no arguments\n";
         QTest::newRow("valid file") << QStringList{"validate", "valid.json"} << CheckExit::Valid << QString();

@@ -43,7 +43,7 @@ Silent Install Helper.
 
 Commands:
   validate [--json] FILE...      check settings files ("-" reads standard input)
-  compose [-o FILE] NAME=VALUE...
+  compose [-o FILE] [--from FILE] NAME=VALUE...
                                  write the settings file that the program's export
                                  writes for the same entries
   schema                         print a JSON Schema (draft 2020-12) of the file
@@ -56,6 +56,8 @@ Options:
   --json               validate, list: print JSON for other tools
   -o, --output FILE    compose: write FILE, replacing it only once complete,
                        instead of standard output
+  --from FILE          compose: start from the settings of FILE, as the program
+                       opens it; NAME=VALUE replaces a value in place or appends
   -h, --help           print this help
   --version            print the version
 
@@ -70,6 +72,8 @@ struct Invocation {
     bool json = false;
     std::optional<QString> output;
     int outputArgument = -1;
+    std::optional<QString> from;
+    int fromArgument = -1;
     std::vector<std::string> rawArguments; // as the system passed them
     std::vector<bool> utf8;                // whether each of them is valid UTF-8
     bool help = false;
@@ -155,6 +159,9 @@ void ParseArguments(const QStringList& arguments, Invocation& invocation)
         } else if (is("--output")) {
             invocation.output = value(QStringLiteral("--output"));
             invocation.outputArgument = i;
+        } else if (is("--from")) {
+            invocation.from = value(QStringLiteral("--from"));
+            invocation.fromArgument = i;
         } else {
             throw UsageError{"unknown option " + Quoted(Utf8(argument))};
         }
@@ -320,6 +327,9 @@ int Compose(const Invocation& invocation, std::ostream& out, std::ostream& err)
     if (invocation.output && !invocation.utf8[static_cast<std::size_t>(invocation.outputArgument)]) {
         return notUtf8(invocation.outputArgument, "the output file name");
     }
+    if (invocation.from && !invocation.utf8[static_cast<std::size_t>(invocation.fromArgument)]) {
+        return notUtf8(invocation.fromArgument, "the file name of --from");
+    }
     for (std::size_t i = 0; i < invocation.operandArguments.size(); ++i) {
         if (!invocation.utf8[static_cast<std::size_t>(invocation.operandArguments[i])]) {
             return notUtf8(invocation.operandArguments[i], "argument " + std::to_string(i + 1));
@@ -336,8 +346,29 @@ int Compose(const Invocation& invocation, std::ostream& out, std::ostream& err)
         }
         pairs.emplace_back(Utf8(operand.left(equals)), Utf8(operand.mid(equals + 1)));
     }
-    const ComposedSettings composed = ComposeSettings(SettingsCatalogue(), pairs);
-    if (!composed.problems.empty()) {
+    // The file is read as the program opens it; any problem validate would report
+    // refuses it, but for a missing HostAddress, which goes first as in the program.
+    std::vector<NameValue> opened;
+    bool refused = false;
+    if (invocation.from) {
+        const std::string label = Utf8(*invocation.from);
+        const FileReadResult input = ReadFileBounded(*invocation.from);
+        if (input.status != FileReadStatus::Read) {
+            err << ProgramName << ": cannot read " << QuotedText(label, std::string::npos) << ": " << input.error
+                << "\n";
+            return CheckExit::UsageOrIo;
+        }
+        SettingsFileContent content = ReadSettingsText(SettingsCatalogue(), input.bytes);
+        for (const Problem& problem : content.problems) {
+            if (problem.kind != ProblemKind::MissingHostAddress) {
+                err << ProgramName << ": compose: " << Label(label) << ": " << ProblemText(problem, "member") << "\n";
+                refused = true;
+            }
+        }
+        opened = std::move(content.valid);
+    }
+    const ComposedSettings composed = ComposeSettings(SettingsCatalogue(), pairs, opened);
+    if (refused || !composed.problems.empty()) {
         for (const Problem& problem : composed.problems) {
             err << ProgramName << ": compose: " << ProblemText(problem, "argument") << "\n";
         }
@@ -446,6 +477,9 @@ int Run(const std::vector<std::string>& rawArguments, std::istream& in, std::ost
     }
     if (invocation.output && command != "compose") {
         throw UsageError{"-o is not an option of " + command};
+    }
+    if (invocation.from && command != "compose") {
+        throw UsageError{"--from is not an option of " + command};
     }
     if ((command == "schema" || command == "list") && !invocation.operands.isEmpty()) {
         throw UsageError{command + " takes no arguments"};

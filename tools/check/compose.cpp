@@ -3,7 +3,8 @@
 #include "setting_names.h"
 #include "settings_document.h"
 
-ComposedSettings ComposeSettings(const SettingsMap& catalogue, const std::vector<NameValue>& pairs)
+ComposedSettings ComposeSettings(const SettingsMap& catalogue, const std::vector<NameValue>& pairs,
+                                 const std::vector<NameValue>& opened)
 {
     ComposedSettings result;
     std::vector<Member> members;
@@ -16,11 +17,11 @@ ComposedSettings ComposeSettings(const SettingsMap& catalogue, const std::vector
         return result;
     }
 
-    // As in the program: the document starts with HostAddress at its default, and
-    // setting it again later changes the value in place, so it stays first.
+    // As in the program: the document starts with HostAddress at its default (or
+    // with an opened file's settings), and setting a name again changes the value
+    // in place, so HostAddress stays first.
     SettingsRows rows;
-    SettingsJson = nullptr;
-    SetSettingValue(rows, SettingName::HostAddress, DefaultHostAddress);
+    ReplaceSettings(rows, opened);
     for (const auto& [name, value] : pairs) {
         SetSettingValue(rows, FindSetting(catalogue, name)->first, value);
     }

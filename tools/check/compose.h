@@ -20,4 +20,7 @@ struct ComposedSettings {
 // in order through SetSettingValue (names in the catalogue's form, Boolean "1"/"0"
 // as "true"/"false"). Pairs the editor would refuse leave the document empty.
 // Replaces the process-wide SettingsJson, which SetSettingValue writes.
-ComposedSettings ComposeSettings(const SettingsMap& catalogue, const std::vector<NameValue>& pairs);
+// With `opened` (the settings of a file as the program loads them) the document
+// starts from those instead: a pair replaces a value in place or is appended.
+ComposedSettings ComposeSettings(const SettingsMap& catalogue, const std::vector<NameValue>& pairs,
+                                 const std::vector<NameValue>& opened = {});

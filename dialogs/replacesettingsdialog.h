@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDialog>
+
+namespace Ui {
+class ReplaceSettingsDialog;
+}
+
+// Asks before an opened file replaces settings the user has changed. Accepted on
+// confirmation, rejected on Cancel, Escape or the close button.
+class ReplaceSettingsDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit ReplaceSettingsDialog(QWidget* parent);
+    ~ReplaceSettingsDialog() override;
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void ApplyStyle();
+
+    Ui::ReplaceSettingsDialog* ui;
+};
