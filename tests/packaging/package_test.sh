@@ -248,7 +248,7 @@ if [[ -z "$window" ]]; then
     echo "--- program output:"
     cat "$scratch/program.log"
     echo "--- xdotool errors (count, message):"
-    sort "$scratch/xdotool.log" 2>/dev/null | uniq -c
+    sort "$scratch/xdotool.log" 2>/dev/null | uniq -c || true
     if kill -0 "$app_pid" 2>/dev/null; then
         die "no visible window named \"Silent Install Helper\" within 30 s"
     fi
