@@ -60,6 +60,6 @@ fi
 
 echo "== total: $((SECONDS - start)) s"
 if [ "${#failed[@]}" -gt 0 ]; then
-    echo "== failed: ${failed[*]}"
+    (IFS=,; echo "== failed: ${failed[*]}")
     exit 1
 fi
