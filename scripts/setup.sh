@@ -18,7 +18,7 @@ done
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then
     if ! command -v sudo >/dev/null 2>&1; then
-        echo "setup.sh: missing packages ${missing[*]}; as root run: apt-get install --no-install-recommends ${missing[*]}" >&2
+        echo "setup.sh: missing packages ${missing[*]}; as root run: apt-get update && apt-get install --no-install-recommends ${missing[*]}" >&2
         exit 2
     fi
     sudo_cmd=(sudo)
