@@ -13,12 +13,16 @@ for package in "${wanted[@]}"; do
     fi
 done
 
-if [ "${#missing[@]}" -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    sudo_cmd=()
-    if [ "$(id -u)" -ne 0 ]; then
-        sudo_cmd=(sudo)
+[ "${#missing[@]}" -gt 0 ] || exit 0
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null 2>&1; then
+        echo "setup.sh: missing packages ${missing[*]}; as root run: apt-get update && apt-get install --no-install-recommends ${missing[*]}" >&2
+        exit 2
     fi
-    "${sudo_cmd[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    sudo_cmd=(sudo)
 fi
+echo "Installing: ${missing[*]}"
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -38,7 +38,8 @@ struct Reader {
 // What the document must hold for a value given to SetSettingValue.
 std::string Stored(const std::string& name, const std::string& value)
 {
-    const auto entry = SettingsCatalogue().find(name);
+    // The catalogue ignores letter case, as the editor does ("savespool" is SaveSpool).
+    const auto entry = FindSetting(SettingsCatalogue(), name);
     if (entry != SettingsCatalogue().end() && entry->second.kind == SettingValueKind::Boolean) {
         if (value == "1") {
             return "true";
@@ -95,9 +96,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                expected.end());
             }
             break;
-        default:
-            set(in.text(), in.text());
+        default: {
+            // Read in sequence: an input must mean the same whatever order the compiler
+            // evaluates arguments in.
+            const std::string name = in.text();
+            set(name, in.text());
             break;
+        }
         }
     }
 

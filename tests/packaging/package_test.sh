@@ -233,10 +233,29 @@ chmod 700 "$scratch/run"
 ) >"$scratch/program.log" 2>&1 &
 app_pid=$!
 
-window="$(timeout 30 xdotool search --sync --onlyvisible --name "Silent Install Helper" 2>/dev/null | sed -n 1p || true)"
+# A search can fail outright while the program's windows come and go (BadWindow),
+# so poll until the deadline and keep every attempt's errors for the report.
+window=""
+waited=$SECONDS
+while ((SECONDS - waited < 30)); do
+    window="$(timeout 5 xdotool search --onlyvisible --name "Silent Install Helper" \
+        2>>"$scratch/xdotool.log" | sed -n 1p || true)"
+    [[ -n "$window" ]] && break
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.2
+done
 if [[ -z "$window" ]]; then
+    echo "--- program output:"
     cat "$scratch/program.log"
-    die "no visible window named \"Silent Install Helper\" within 30 s"
+    echo "--- xdotool errors (count, message):"
+    sort "$scratch/xdotool.log" 2>/dev/null | uniq -c || true
+    if kill -0 "$app_pid" 2>/dev/null; then
+        die "no visible window named \"Silent Install Helper\" within 30 s"
+    fi
+    status=0
+    wait "$app_pid" || status=$?
+    app_pid=""
+    die "program exited with code $status after $((SECONDS - waited)) s without showing its window"
 fi
 pass "language selector window $window is shown"
 expect "program still running with its window shown" kill -0 "$app_pid"
