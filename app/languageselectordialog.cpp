@@ -5,6 +5,7 @@
 #include "fatal_error.h"
 #include "fonts.h"
 #include "globalize.h"
+#include "locales.h"
 #include "silentinstallhelperwindow.h"
 #include "styling.h"
 #include "translation_keys.h"
@@ -26,8 +27,7 @@ namespace {
 // dialogs stay in English, which is no reason to stop.
 void LoadToolkitTranslations(const std::int32_t& localeId)
 {
-    std::string name = Globalize::LocaleFileName(localeId);
-    name.erase(name.rfind('.'));
+    const std::string name(LocaleOf(localeId).tag);
     const QLocale locale(QString::fromStdString(name));
     auto* translator = new QTranslator(QCoreApplication::instance());
     if (locale.language() == QLocale::English
@@ -49,6 +49,12 @@ LanguageSelectorDialog::LanguageSelectorDialog()
     , ui(new Ui::LanguageSelectorDialog)
 {
     ui->setupUi(this);
+    for (const SupportedLocale& locale : SupportedLocales) {
+        if (locale.offered) {
+            ui->cbxLanguages->addItem(
+                QString::fromUtf8(locale.displayName.data(), static_cast<qsizetype>(locale.displayName.size())));
+        }
+    }
     // Focus on the title, so that neither a button nor the list shows focus at first.
     ui->lblLanguageSelectorTitle->setFocus(Qt::OtherFocusReason);
     const Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint
@@ -76,10 +82,7 @@ LanguageSelectorDialog::LanguageSelectorDialog()
     connect(ui->btnClose, &QPushButton::clicked, this, &QDialog::close);
 }
 
-LanguageSelectorDialog::~LanguageSelectorDialog()
-{
-    delete ui;
-}
+LanguageSelectorDialog::~LanguageSelectorDialog() = default;
 
 void LanguageSelectorDialog::ApplyStyle()
 {

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "locales.h"
+
 #include <QDialog>
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 class SilentInstallHelperWindow;
 
@@ -13,7 +16,7 @@ class LanguageSelectorDialog;
 }
 
 // Locale ids offered at start, in list order.
-inline constexpr std::array<std::int32_t, 6> LanguageLocaleIds{1033, 1046, 3082, 1031, 1036, 1040};
+inline constexpr std::array<std::int32_t, 6> LanguageLocaleIds = OfferedLocaleIds();
 
 // First window: picks the interface language, then opens the main window.
 class LanguageSelectorDialog : public QDialog {
@@ -36,7 +39,7 @@ private:
     void ApplyStyle();
     void SelectLanguage();
 
-    Ui::LanguageSelectorDialog* ui;
+    std::unique_ptr<Ui::LanguageSelectorDialog> ui;
     SilentInstallHelperWindow* mainWindow_ = nullptr;
     QString fileToOpen_;
 };

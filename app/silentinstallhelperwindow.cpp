@@ -84,10 +84,7 @@ SilentInstallHelperWindow::SilentInstallHelperWindow()
     unchangedDocument = SettingsJson;
 }
 
-SilentInstallHelperWindow::~SilentInstallHelperWindow()
-{
-    delete ui;
-}
+SilentInstallHelperWindow::~SilentInstallHelperWindow() = default;
 
 BaseTableWidget* SilentInstallHelperWindow::SettingsTable() const
 {
@@ -151,12 +148,12 @@ void SilentInstallHelperWindow::RefreshSettingsTable()
     ui->btnExport->setEnabled(!settingsRows.empty());
     ui->btnEdit->setEnabled(false);
     ui->btnDelete->setEnabled(false);
-    settingsTable->hasRowSelection = false;
+    settingsTable->ResetRowSelection();
 }
 
 void SilentInstallHelperWindow::UpdateButtonsOnSelection()
 {
-    settingsTable->hasRowSelection = true;
+    settingsTable->NoteRowSelected();
     const QList<QTableWidgetItem*> selected = settingsTable->selectedItems();
     if (selected.isEmpty()) {
         return;

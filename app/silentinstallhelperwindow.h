@@ -6,6 +6,8 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class SettingsTableWidget;
 struct SettingsFileOpening;
 
@@ -49,7 +51,7 @@ private:
     void LoadOpenedFile(const SettingsFileOpening& opening);
 
     SettingsTableWidget* settingsTable = nullptr;
-    Ui::SilentInstallHelperWindow* ui;
+    std::unique_ptr<Ui::SilentInstallHelperWindow> ui;
     SettingsRows settingsRows;
     SettingsMap settingsMap;
     // The document as it was built or last loaded: a drop asks before replacing

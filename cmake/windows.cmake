@@ -8,8 +8,7 @@
 #         include(cmake/windows.cmake)
 #     endif()
 #
-# The platform sources go to SIH_WINDOWS_PLATFORM_TARGET (default: the
-# executable); set it beforehand when the UI code lives in a library target.
+# The platform sources are added by the CMakeLists.txt of the folder they live in.
 
 if(NOT WIN32)
     message(FATAL_ERROR "cmake/windows.cmake is for Windows builds only")
@@ -25,10 +24,6 @@ set(SIH_WINDOWS_DIR "${CMAKE_CURRENT_LIST_DIR}/../packaging/windows")
 get_filename_component(SIH_WINDOWS_DIR "${SIH_WINDOWS_DIR}" ABSOLUTE)
 get_filename_component(SIH_SOURCE_ROOT "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 
-if(NOT DEFINED SIH_WINDOWS_PLATFORM_TARGET)
-    set(SIH_WINDOWS_PLATFORM_TARGET silent-install-helper)
-endif()
-
 # Version for the resource script; the project version when there is one.
 foreach(_part MAJOR MINOR PATCH)
     if(DEFINED PROJECT_VERSION_${_part} AND NOT "${PROJECT_VERSION_${_part}}" STREQUAL "")
@@ -42,17 +37,7 @@ if(SIH_VERSION_MAJOR EQUAL 0 AND SIH_VERSION_MINOR EQUAL 0 AND SIH_VERSION_PATCH
 endif()
 set(SIH_VERSION "${SIH_VERSION_MAJOR}.${SIH_VERSION_MINOR}.${SIH_VERSION_PATCH}")
 
-# --- Sources -----------------------------------------------------------------
-
-# Windows implementations of ui/theme.h and of the WinSock half of
-# app/network_startup.h. The top-level list must not add another
-# implementation of IsDarkTheme/GetSystemColor/StartThemeChangeWatcher on Windows.
-target_sources(${SIH_WINDOWS_PLATFORM_TARGET} PRIVATE
-    "${SIH_SOURCE_ROOT}/ui/theme_windows.cpp"
-    "${SIH_SOURCE_ROOT}/ui/win32/win_theme.cpp"
-    "${SIH_SOURCE_ROOT}/ui/win32/win_theme.h"
-    "${SIH_SOURCE_ROOT}/app/winsock_windows.cpp")
-target_link_libraries(${SIH_WINDOWS_PLATFORM_TARGET} PRIVATE ws2_32 advapi32)
+# --- Resources ---------------------------------------------------------------
 
 # Icon group IDI_ICON1, version block and the manifest (resource 1).
 set(SIH_RC_FILE "${SIH_WINDOWS_DIR}/silent-install-helper.rc")
@@ -78,13 +63,9 @@ if(MSVC)
     # would be a second RT_MANIFEST 1.
     target_link_options(silent-install-helper PRIVATE /MANIFEST:NO)
 endif()
-set(_sih_windows_targets silent-install-helper ${SIH_WINDOWS_PLATFORM_TARGET})
-list(REMOVE_DUPLICATES _sih_windows_targets)
-foreach(_target IN LISTS _sih_windows_targets)
-    # Sources and texts are UTF-8; windows.h must not define min/max macros.
-    target_compile_options(${_target} PRIVATE $<$<COMPILE_LANG_AND_ID:CXX,MSVC>:/utf-8>)
-    target_compile_definitions(${_target} PRIVATE NOMINMAX)
-endforeach()
+# Sources and texts are UTF-8; windows.h must not define min/max macros.
+target_compile_options(silent-install-helper PRIVATE $<$<COMPILE_LANG_AND_ID:CXX,MSVC>:/utf-8>)
+target_compile_definitions(silent-install-helper PRIVATE NOMINMAX)
 
 # --- Install and deployment -----------------------------------------------------
 

@@ -18,7 +18,6 @@ BaseTableWidget::BaseTableWidget(QWidget* parent)
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft);
     verticalHeader()->setVisible(false);
-    hasRowSelection = false;
 }
 
 BaseTableWidget::~BaseTableWidget() = default;
@@ -49,6 +48,6 @@ void BaseTableWidget::focusInEvent(QFocusEvent* event)
     QTableWidget::focusInEvent(event);
     if (rowCount() > 0 && columnCount() > 0) {
         selectRow(0);
-        hasRowSelection = true;
+        NoteRowSelected();
     }
 }

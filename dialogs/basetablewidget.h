@@ -11,7 +11,12 @@ public:
     ~BaseTableWidget() override;
 
     // True once a row has been selected since the table was last refilled or left.
-    bool hasRowSelection = false;
+    bool HasRowSelection() const { return hasRowSelection; }
+    // A row was selected: by the keyboard walk or by the window's selection handling.
+    void NoteRowSelected() { hasRowSelection = true; }
+    // The table was refilled or left, or its selected row removed: the next
+    // keyboard step starts at the first row again.
+    void ResetRowSelection() { hasRowSelection = false; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -19,4 +24,7 @@ protected:
 
     virtual void SelectNextRow(QKeyEvent* event) = 0;
     virtual void SelectPreviousRow(QKeyEvent* event) = 0;
+
+private:
+    bool hasRowSelection = false;
 };

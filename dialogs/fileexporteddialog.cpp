@@ -35,10 +35,7 @@ FileExportedDialog::FileExportedDialog(const QString& message, QWidget* parent)
     show();
 }
 
-FileExportedDialog::~FileExportedDialog()
-{
-    delete ui;
-}
+FileExportedDialog::~FileExportedDialog() = default;
 
 void FileExportedDialog::SetIcon(const QString& fileName)
 {

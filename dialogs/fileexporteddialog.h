@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <memory>
+
 namespace Ui {
 class FileExportedDialog;
 }
@@ -24,5 +26,5 @@ private:
     void ShowWholeMessage();
     void ApplyStyle();
 
-    Ui::FileExportedDialog* ui;
+    std::unique_ptr<Ui::FileExportedDialog> ui;
 };

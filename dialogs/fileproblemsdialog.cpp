@@ -115,10 +115,7 @@ FileProblemsDialog::FileProblemsDialog(QWidget* parent, const QString& title, co
     show();
 }
 
-FileProblemsDialog::~FileProblemsDialog()
-{
-    delete ui;
-}
+FileProblemsDialog::~FileProblemsDialog() = default;
 
 void FileProblemsDialog::ApplyStyle()
 {

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <vector>
+#include <memory>
 
 namespace Ui {
 class FileProblemsDialog;
@@ -36,5 +37,5 @@ protected:
 private:
     void ApplyStyle();
 
-    Ui::FileProblemsDialog* ui;
+    std::unique_ptr<Ui::FileProblemsDialog> ui;
 };

@@ -36,10 +36,7 @@ RemoveSettingsDialog::RemoveSettingsDialog(QWidget* parent, SettingsRows* rows, 
     setModal(true);
 }
 
-RemoveSettingsDialog::~RemoveSettingsDialog()
-{
-    delete ui;
-}
+RemoveSettingsDialog::~RemoveSettingsDialog() = default;
 
 void RemoveSettingsDialog::ApplyStyle()
 {
@@ -64,7 +61,7 @@ void RemoveSettingsDialog::ConfirmRemoval()
     if (auto* host = dynamic_cast<SettingsTableHost*>(parentWidget())) {
         host->RefreshSettingsTable();
         if (BaseTableWidget* table = host->SettingsTable()) {
-            table->hasRowSelection = false;
+            table->ResetRowSelection();
         }
     }
     close();

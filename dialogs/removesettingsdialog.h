@@ -5,6 +5,7 @@
 #include <QDialog>
 
 #include <string>
+#include <memory>
 
 namespace Ui {
 class RemoveSettingsDialog;
@@ -25,7 +26,7 @@ private:
     void ApplyStyle();
     void ConfirmRemoval();
 
-    Ui::RemoveSettingsDialog* ui;
+    std::unique_ptr<Ui::RemoveSettingsDialog> ui;
     SettingsRows* rows;
     std::string settingName;
 };

@@ -32,10 +32,7 @@ ReplaceSettingsDialog::ReplaceSettingsDialog(QWidget* parent)
     setModal(true);
 }
 
-ReplaceSettingsDialog::~ReplaceSettingsDialog()
-{
-    delete ui;
-}
+ReplaceSettingsDialog::~ReplaceSettingsDialog() = default;
 
 void ReplaceSettingsDialog::ApplyStyle()
 {

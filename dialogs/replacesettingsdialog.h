@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <memory>
+
 namespace Ui {
 class ReplaceSettingsDialog;
 }
@@ -21,5 +23,5 @@ protected:
 private:
     void ApplyStyle();
 
-    Ui::ReplaceSettingsDialog* ui;
+    std::unique_ptr<Ui::ReplaceSettingsDialog> ui;
 };

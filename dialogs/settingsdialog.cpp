@@ -7,7 +7,7 @@
 #include "settings_table_host.h"
 #include "styling.h"
 #include "translation_keys.h"
-#include "value_validation.h"
+#include "setting_rules.h"
 #include "window_utils.h"
 
 #include <QAbstractItemView>
@@ -52,10 +52,7 @@ SettingsDialog::SettingsDialog(QWidget* parent, SettingsRows* rows, SettingsMap*
 {
 }
 
-SettingsDialog::~SettingsDialog()
-{
-    delete ui;
-}
+SettingsDialog::~SettingsDialog() = default;
 
 void SettingsDialog::Initialise()
 {
@@ -65,10 +62,9 @@ void SettingsDialog::Initialise()
     // must be kept whole, never stored shortened.
     ui->txbSettingValue->setMaxLength(std::numeric_limits<int>::max());
 
-    messageArea = new QTextEdit(ui->background);
-    messageArea->hide();
+    messageArea = CreateValidationMessageArea(ui->background);
 
-    SetupCompletion();
+    SetupCompleter(CompletionNames(), ui->txbSettingName, this);
     ApplyStyle();
 
     for (QWidget* widget : std::initializer_list<QWidget*>{ui->lblSettingActionInfo, ui->lblSettingName,
@@ -149,11 +145,6 @@ QStringList SettingsDialog::CompletionNames() const
     return names;
 }
 
-void SettingsDialog::SetupCompletion()
-{
-    SetupCompleter(CompletionNames(), ui->txbSettingName, this);
-}
-
 void SettingsDialog::RefreshCompletion()
 {
     // The list is rebuilt on every change, but the completer stays: replacing it
@@ -162,7 +153,6 @@ void SettingsDialog::RefreshCompletion()
     QCompleter* completer = ui->txbSettingName->completer();
     auto* model = qobject_cast<QStringListModel*>(completer != nullptr ? completer->model() : nullptr);
     if (model == nullptr) {
-        SetupCompletion();
         return;
     }
     const QStringList names = CompletionNames();
@@ -177,30 +167,12 @@ void SettingsDialog::RefreshCompletion()
 
 QString SettingsDialog::FirstFailedCheck() const
 {
-    const QString nameText = ui->txbSettingName->text();
-    const QString valueText = ui->txbSettingValue->text();
-    if (nameText.isEmpty() && valueText.isEmpty()) {
-        return TranslationKey::AllFieldsAreRequired;
-    }
-    if (nameText.isEmpty()) {
-        return TranslationKey::NameFieldRequired;
-    }
-    if (valueText.isEmpty()) {
-        return TranslationKey::ValueFieldRequired;
-    }
-    const std::string name = nameText.toStdString();
-    if (ui->txbSettingName->isEnabled()
+    const std::string name = ui->txbSettingName->text().toStdString();
+    const bool nameTaken = ui->txbSettingName->isEnabled()
         && std::any_of(rows->begin(), rows->end(),
-                       [&name](const auto& row) { return EqualsIgnoringAsciiCase(row.first, name); })) {
-        return TranslationKey::SettingAlreadyExist;
-    }
-    if (FindSetting(*catalogue, name) == catalogue->end()) {
-        return TranslationKey::InvalidSettingName;
-    }
-    if (IsSettingValueInvalid(*catalogue, name, valueText)) {
-        return TranslationKey::InvalidSettingValue;
-    }
-    return {};
+                       [&name](const auto& row) { return EqualsIgnoringAsciiCase(row.first, name); });
+    const auto problem = FirstPairProblem(*catalogue, name, ui->txbSettingValue->text(), nameTaken);
+    return problem ? ProblemMessageKey(*problem) : QString();
 }
 
 void SettingsDialog::ValidateFields()

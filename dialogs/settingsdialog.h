@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include <memory>
+
 class QTextEdit;
 
 namespace Ui {
@@ -30,13 +32,12 @@ private:
     void Initialise();
     void ApplyStyle();
     QStringList CompletionNames() const;
-    void SetupCompletion();
     void RefreshCompletion();
     void ValidateFields();
     void SaveSetting();
     QString FirstFailedCheck() const;
 
-    Ui::SettingsDialog* ui;
+    std::unique_ptr<Ui::SettingsDialog> ui;
     SettingsRows* rows;
     SettingsMap* catalogue;
     QTextEdit* messageArea = nullptr;

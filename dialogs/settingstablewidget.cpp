@@ -24,9 +24,9 @@ void SettingsTableWidget::SelectNextRow(QKeyEvent* event)
 {
     const int rows = rowCount();
     const int current = currentRow();
-    if (!hasRowSelection) {
+    if (!HasRowSelection()) {
         selectRow(0);
-        hasRowSelection = true;
+        NoteRowSelected();
         return;
     }
     if (current >= rows - 1) {
@@ -50,7 +50,7 @@ void SettingsTableWidget::LeaveTable(QKeyEvent* event)
 {
     clearSelection();
     clearFocus();
-    hasRowSelection = false;
+    ResetRowSelection();
     if (nextFocusWidget != nullptr) {
         nextFocusWidget->setFocus(Qt::OtherFocusReason);
     }

@@ -4,7 +4,6 @@
 
 #include <QAbstractItemView>
 #include <QCompleter>
-#include <QFontDatabase>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QScreen>
@@ -24,10 +23,26 @@ void SetupCompleter(const QStringList& items, QLineEdit* lineEdit, QObject* pare
     auto* completer = new QCompleter(items, parent);
     QAbstractItemView* popup = completer->popup();
     popup->setSelectionModel(new QItemSelectionModel(completer->completionModel(), popup));
-    popup->setFont(QFont(QFontDatabase::applicationFontFamilies(0).value(0), RegularFontSize, QFont::Normal, false));
+    SetRegularFont(popup, RegularFontSize);
     completer->setCaseSensitivity(Qt::CaseInsensitive);
     popup->selectionModel()->select(completer->completionModel()->index(0, 0), QItemSelectionModel::Select);
     lineEdit->setCompleter(completer);
+}
+
+QTextEdit* CreateValidationMessageArea(QWidget* parent)
+{
+    auto* area = new QTextEdit(parent);
+    area->hide();
+    area->setFrameStyle(0);
+    area->viewport()->setAutoFillBackground(false);
+    area->viewport()->setCursor(Qt::ArrowCursor);
+    area->setFocusPolicy(Qt::NoFocus);
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setReadOnly(true);
+    area->setTextInteractionFlags(Qt::NoTextInteraction);
+    area->setStyleSheet(QStringLiteral("color: #e04441;"));
+    SetSemiboldFont(area, RegularFontSize);
+    return area;
 }
 
 void ShowValidationMessage(const ValidationMessageLayout& layout, const QString& message)
@@ -45,27 +60,11 @@ void ShowValidationMessage(const ValidationMessageLayout& layout, const QString&
     area->setMaximumHeight(QWIDGETSIZE_MAX);
     area->setGeometry(layout.messageGeometry);
 
-    area->setFrameStyle(0);
-    area->viewport()->setAutoFillBackground(false);
-    area->viewport()->setCursor(Qt::ArrowCursor);
-    area->setFocusPolicy(Qt::NoFocus);
-    area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    area->setReadOnly(true);
-    area->setTextInteractionFlags(Qt::NoTextInteraction);
-
     // The same text again would only be laid out again to the same result.
     if (area->toPlainText() != message || area->alignment() != Qt::AlignHCenter) {
         area->setPlainText(message);
         area->setAlignment(Qt::AlignHCenter);
     }
-    // Setting even an unchanged sheet re-polishes the area and lays its text out
-    // again, on every keystroke that keeps a message up.
-    const QString messageStyle = QStringLiteral("color: #e04441;");
-    if (area->styleSheet() != messageStyle) {
-        area->setStyleSheet(messageStyle);
-    }
-    SetSemiboldFont(area, RegularFontSize);
-
     // The viewport learns its width only when shown; lay the text out at the final
     // width now (the document lays itself out again even for an unchanged width).
     if (area->document()->textWidth() != layout.messageGeometry.width()) {

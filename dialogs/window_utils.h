@@ -25,6 +25,10 @@ struct ValidationMessageLayout {
 // owned by parent.
 void SetupCompleter(const QStringList& items, QLineEdit* lineEdit, QObject* parent);
 
+// The editor's message area, hidden: read-only red text without frame or focus,
+// set up once so that showing a message only lays out its text.
+QTextEdit* CreateValidationMessageArea(QWidget* parent);
+
 // Shows the message in red, grows the window and moves the buttons down by the
 // text's extra height, and disables the primary button.
 void ShowValidationMessage(const ValidationMessageLayout& layout, const QString& message);

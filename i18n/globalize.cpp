@@ -1,5 +1,6 @@
 #include "globalize.h"
 #include "globalize_p.h"
+#include "locales.h"
 
 #include <QFile>
 #include <QMap>
@@ -30,19 +31,21 @@ QString WithoutMarker(const QString& text)
 
 } // namespace
 
+const SupportedLocale& LocaleOf(std::int32_t localeId)
+{
+    for (const SupportedLocale& locale : SupportedLocales) {
+        if (locale.id == localeId) {
+            return locale;
+        }
+    }
+    return SupportedLocales.front();
+}
+
 namespace Globalize {
 
 std::string LocaleFileName(const std::int32_t& localeId)
 {
-    switch (localeId) {
-    case 1046: return "pt-BR.txt";
-    case 3082: return "es-ES.txt";
-    case 1031: return "de-DE.txt";
-    case 1036: return "fr-FR.txt";
-    case 1040: return "it-IT.txt";
-    case 2052: return "zh-CN.txt";
-    default: return "en-US.txt";
-    }
+    return LocaleOf(localeId).FileName();
 }
 
 void LoadLanguage(const std::int32_t& localeId)

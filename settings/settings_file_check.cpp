@@ -4,7 +4,6 @@
 #include "name_suggestions.h"
 #include "setting_names.h"
 #include "translation_keys.h"
-#include "value_validation.h"
 
 #include <nlohmann/json.hpp>
 
@@ -341,49 +340,6 @@ const char* ProblemCode(ProblemKind kind)
     return "unknown";
 }
 
-const char* KindName(SettingValueKind kind)
-{
-    switch (kind) {
-    case SettingValueKind::Address:
-        return "address";
-    case SettingValueKind::Text:
-        return "text";
-    case SettingValueKind::Integer:
-        return "integer";
-    case SettingValueKind::Decimal:
-        return "decimal";
-    case SettingValueKind::Boolean:
-        return "boolean";
-    }
-    return "text";
-}
-
-std::string RuleName(const std::string& catalogueName, SettingValueKind kind)
-{
-    if (kind == SettingValueKind::Integer && catalogueName == SettingName::ContingencyPrinterCache) {
-        return "integer 0-20";
-    }
-    return KindName(kind);
-}
-
-std::string RuleDescription(const std::string& catalogueName, SettingValueKind kind)
-{
-    switch (kind) {
-    case SettingValueKind::Address:
-        return "http:// or https:// address with host and port, nothing after the port";
-    case SettingValueKind::Text:
-        return "any text";
-    case SettingValueKind::Integer:
-        return catalogueName == SettingName::ContingencyPrinterCache ? "whole number from 0 to 20, no leading zeros"
-                                                                     : "digits only";
-    case SettingValueKind::Decimal:
-        return "digits, a dot, digits";
-    case SettingValueKind::Boolean:
-        return "true, false, 1 or 0, in any letter case";
-    }
-    return "any text";
-}
-
 std::string QuotedText(std::string_view text, std::size_t maxCharacters)
 {
     static const char* const Hex = "0123456789abcdef";
@@ -435,12 +391,13 @@ void CheckMembersTo(const SettingsMap& catalogue, const std::vector<Member>& mem
                     const std::string& place, const ProblemReport& report)
 {
     // Looked up once: a file may hold many thousands of members.
-    const std::string allFieldsRequired = Text(TranslationKey::AllFieldsAreRequired);
-    const std::string nameRequired = Text(TranslationKey::NameFieldRequired);
-    const std::string alreadyExists = Text(TranslationKey::SettingAlreadyExist);
-    const std::string invalidName = Text(TranslationKey::InvalidSettingName);
-    const std::string invalidValue = Text(TranslationKey::InvalidSettingValue);
-    const std::string valueRequired = Text(TranslationKey::ValueFieldRequired);
+    std::unordered_map<int, std::string> messages;
+    for (const ProblemKind kind :
+         {ProblemKind::EmptyNameAndValue, ProblemKind::EmptyName, ProblemKind::EmptyValue, ProblemKind::DuplicateName,
+          ProblemKind::UnknownName, ProblemKind::NameCase, ProblemKind::NonStringValue, ProblemKind::InvalidValue}) {
+        messages.emplace(static_cast<int>(kind), Text(ProblemMessageKey(kind)));
+    }
+    auto message = [&messages](ProblemKind kind) -> const std::string& { return messages.at(static_cast<int>(kind)); };
 
     // The first member of each name, letter case folded, and how the details quote it.
     std::unordered_map<std::string, std::pair<std::size_t, std::string>> firstOfName;
@@ -448,12 +405,12 @@ void CheckMembersTo(const SettingsMap& catalogue, const std::vector<Member>& mem
 
     for (std::size_t index = 0; index < members.size(); ++index) {
         const Member& member = members[index];
-        auto problem = [&](ProblemKind kind, const std::string& message, std::string detail = {}) {
+        auto problem = [&](ProblemKind kind, std::string detail = {}) {
             Problem found;
             found.kind = kind;
             found.position = static_cast<int>(index + 1);
             found.name = member.name;
-            found.message = message;
+            found.message = message(kind);
             found.detail = std::move(detail);
             return found;
         };
@@ -463,9 +420,9 @@ void CheckMembersTo(const SettingsMap& catalogue, const std::vector<Member>& mem
         const bool valueEmpty = isString && member.value.empty();
         auto entry = catalogue.end();
         if (nameEmpty && valueEmpty) {
-            report(problem(ProblemKind::EmptyNameAndValue, allFieldsRequired));
+            report(problem(ProblemKind::EmptyNameAndValue));
         } else if (nameEmpty) {
-            report(problem(ProblemKind::EmptyName, nameRequired));
+            report(problem(ProblemKind::EmptyName));
         } else {
             folded.assign(member.name);
             std::transform(folded.begin(), folded.end(), folded.begin(),
@@ -478,37 +435,37 @@ void CheckMembersTo(const SettingsMap& catalogue, const std::vector<Member>& mem
                 if (quoted.empty()) {
                     quoted = QuotedText(members[first->second.first].name);
                 }
-                report(problem(ProblemKind::DuplicateName, alreadyExists,
+                report(problem(ProblemKind::DuplicateName,
                                place + " " + std::to_string(first->second.first + 1) + " has the same name, " + quoted
                                    + "."));
             }
             entry = FindSetting(catalogue, member.name);
             if (entry == catalogue.end()) {
-                Problem unknown = problem(ProblemKind::UnknownName, invalidName);
+                Problem unknown = problem(ProblemKind::UnknownName);
                 unknown.suggestions = SuggestSettingNames(catalogue, member.name);
                 if (!unknown.suggestions.empty()) {
                     unknown.detail = "Did you mean " + QuotedList(unknown.suggestions) + "?";
                 }
                 report(std::move(unknown));
             } else if (nameCase == NameCase::MustMatch && entry->first != member.name) {
-                report(problem(ProblemKind::NameCase, invalidName,
+                report(problem(ProblemKind::NameCase,
                                "Letter case differs from the setting " + QuotedText(entry->first)
                                    + "; write it that way."));
             }
         }
 
         if (!isString) {
-            report(problem(ProblemKind::NonStringValue, invalidValue,
+            report(problem(ProblemKind::NonStringValue,
                            "Expected a JSON string; found " + FoundValue(member) + "."));
         } else if (valueEmpty) {
             if (!nameEmpty) {
-                report(problem(ProblemKind::EmptyValue, valueRequired));
+                report(problem(ProblemKind::EmptyValue));
             }
-        } else if (entry != catalogue.end() && entry->second.kind != SettingValueKind::Text) {
-            if (IsSettingValueInvalid(catalogue, entry->first, QString::fromStdString(member.value))) {
-                report(problem(ProblemKind::InvalidValue, invalidValue,
-                               "Expected " + RuleDescription(entry->first, entry->second.kind) + "; found "
-                                   + QuotedText(member.value) + "."));
+        } else if (entry != catalogue.end()) {
+            const SettingValueRule& rule = ValueRuleOf(entry->first, entry->second.kind);
+            if (!rule.pattern.isEmpty() && !rule.Accepts(QString::fromStdString(member.value))) {
+                report(problem(ProblemKind::InvalidValue,
+                               "Expected " + rule.description + "; found " + QuotedText(member.value) + "."));
             }
         }
     }

@@ -3,6 +3,7 @@
 // Reading and checking a settings file: the rules the command-line checker applies
 // and the program uses when it opens a file, in one place.
 
+#include "setting_rules.h"
 #include "settings_catalogue.h"
 
 #include <QString>
@@ -24,22 +25,6 @@ constexpr std::size_t kMaxSuggestedNameLength = 128;
 // Characters of a name or value shown in a message before it is cut.
 constexpr std::size_t kMaxQuotedCharacters = 80;
 
-// What can be wrong with a settings file or with a NAME=VALUE pair.
-enum class ProblemKind {
-    MalformedJson,
-    NotAnObject,
-    EmptyNameAndValue,
-    EmptyName,
-    EmptyValue,
-    DuplicateName,
-    UnknownName,
-    NameCase,
-    NonStringValue,
-    InvalidValue,
-    MissingHostAddress,
-    TooLarge,
-};
-
 struct Problem {
     ProblemKind kind = ProblemKind::MalformedJson;
     int position = 0;     // 1-based member (or argument) number; 0 for the document as a whole
@@ -53,15 +38,6 @@ struct Problem {
 
 // Stable identifier of a kind for machine-readable reports ("unknown-name").
 const char* ProblemCode(ProblemKind kind);
-
-// The kind in one lower-case word ("boolean").
-const char* KindName(SettingValueKind kind);
-
-// A setting's rule in a word or two, for tables ("integer 0-20"); English only.
-std::string RuleName(const std::string& catalogueName, SettingValueKind kind);
-
-// A setting's rule in words, English only ("digits only").
-std::string RuleDescription(const std::string& catalogueName, SettingValueKind kind);
 
 // Text in double quotes for a message: quote and backslash escaped, control
 // characters as \n, \t, \x1b and the like, characters that reorder or hide text

@@ -14,21 +14,24 @@
 
 namespace {
 
-// Registration order fixes the application font numbers the weight operations use.
-enum FontId : int { RegularFontId = 0, SemiboldFontId = 1, BoldFontId = 2 };
+// The font files in registration order, and the application font numbers their
+// registration returned; the weight operations take their families from these.
+enum FontWeightIndex : std::size_t { Regular = 0, Semibold = 1, Bold = 2 };
+std::array<int, 3> RegisteredFontIds{-1, -1, -1};
 
-QFont ApplicationFont(const int fontId, const int pointSize, const int weight)
+QFont ApplicationFont(const FontWeightIndex font, const int pointSize, const int weight)
 {
-    const QStringList families = QFontDatabase::applicationFontFamilies(fontId);
+    const QStringList families = QFontDatabase::applicationFontFamilies(RegisteredFontIds[font]);
     return QFont(families.value(0), pointSize, weight, false);
 }
 
-void SetFont(QWidget* widget, const int fontId, const int pointSize, const int weight, const char* failure)
+void SetFont(QWidget* widget, const FontWeightIndex font, const int pointSize, const int weight,
+             const char* failure)
 {
     if (widget == nullptr) {
         throw std::runtime_error(failure);
     }
-    widget->setFont(ApplicationFont(fontId, pointSize, weight));
+    widget->setFont(ApplicationFont(font, pointSize, weight));
 }
 
 } // namespace
@@ -43,18 +46,17 @@ void Setup()
         QStringLiteral(":/fonts/windows/Segoe-UI-Variable-Static-Small-Bold.ttf"),
     };
     // Every file is registered before any result is checked.
-    std::array<int, 3> ids{};
     for (std::size_t i = 0; i < files.size(); ++i) {
-        ids[i] = QFontDatabase::addApplicationFont(files[i]);
+        RegisteredFontIds[i] = QFontDatabase::addApplicationFont(files[i]);
     }
-    for (const int id : ids) {
+    for (const int id : RegisteredFontIds) {
         if (id == -1) {
             throw std::runtime_error("FontUtil - Setup failed: font files not found");
         }
     }
     // The forms name "Segoe UI"; where the system has no such family it must be the
     // bundled one, not whatever the system's font matching picks.
-    const QString regularFamily = QFontDatabase::applicationFontFamilies(RegularFontId).value(0);
+    const QString regularFamily = QFontDatabase::applicationFontFamilies(RegisteredFontIds[Regular]).value(0);
     QFont::insertSubstitution(QStringLiteral("Segoe UI"), regularFamily);
 #ifndef Q_OS_WIN
     // On Windows the interface font is that family already; elsewhere widgets that
@@ -63,7 +65,7 @@ void Setup()
     applicationFont.setFamily(regularFamily);
     QApplication::setFont(applicationFont);  // resets the tool-tip font, which follows
 #endif
-    QToolTip::setFont(ApplicationFont(RegularFontId, RegularFontSize, QFont::Normal));
+    QToolTip::setFont(ApplicationFont(Regular, RegularFontSize, QFont::Normal));
     spdlog::debug("FontUtils setup finished successfully.");
 }
 
@@ -85,15 +87,15 @@ void SetupApplicationStyle()
 
 void SetRegularFont(QWidget* widget, const int& pointSize)
 {
-    SetFont(widget, RegularFontId, pointSize, QFont::Normal, "FontUtil - SetRegularFont failed: invalid widget pointer");
+    SetFont(widget, Regular, pointSize, QFont::Normal, "FontUtil - SetRegularFont failed: invalid widget pointer");
 }
 
 void SetSemiboldFont(QWidget* widget, const int& pointSize)
 {
-    SetFont(widget, SemiboldFontId, pointSize, QFont::DemiBold, "FontUtil - SetSemiboldFont failed: invalid widget pointer");
+    SetFont(widget, Semibold, pointSize, QFont::DemiBold, "FontUtil - SetSemiboldFont failed: invalid widget pointer");
 }
 
 void SetBoldFont(QWidget* widget, const int& pointSize)
 {
-    SetFont(widget, BoldFontId, pointSize, QFont::Bold, "FontUtil - SetBoldFont failed: invalid widget pointer");
+    SetFont(widget, Bold, pointSize, QFont::Bold, "FontUtil - SetBoldFont failed: invalid widget pointer");
 }

@@ -1,5 +1,12 @@
 #include "theme.h"
 
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
 QString ColorToRgba(const QColor& color, const int& amount)
 {
     int red = color.red();
@@ -14,4 +21,19 @@ QString ColorToRgba(const QColor& color, const int& amount)
         alpha = 255;
     }
     return QStringLiteral("rgba(%1, %2, %3, %4);").arg(red).arg(green).arg(blue).arg(alpha);
+}
+
+void BroadcastThemeChange()
+{
+    // Guarded: a restyling window may close and delete another one.
+    QList<QPointer<QWidget>> windows;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        windows.append(window);
+    }
+    for (const QPointer<QWidget>& window : windows) {
+        if (window) {
+            QEvent event(QEvent::ThemeChange);
+            QCoreApplication::sendEvent(window, &event);
+        }
+    }
 }

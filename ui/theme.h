@@ -32,3 +32,7 @@ QString ColorToRgba(const QColor& color, const int& amount);
 // Starts following the desktop's theme and accent colour: on a change every
 // top-level widget receives QEvent::ThemeChange. Safe to call more than once.
 void StartThemeChangeWatcher();
+
+// Sends QEvent::ThemeChange to every top-level widget: Qt sends it to top-level
+// widgets only, and every window, dialogs included, is one of them.
+void BroadcastThemeChange();

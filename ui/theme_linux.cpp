@@ -269,17 +269,7 @@ private:
             return;
         shown_ = pending_;
         ApplyPalette();
-        // Qt sends ThemeChange to top-level widgets only; every window, dialogs
-        // included, is one of them. Guarded, as a handler may close another window.
-        QList<QPointer<QWidget>> windows;
-        for (QWidget* window : QApplication::topLevelWidgets())
-            windows.append(window);
-        for (const QPointer<QWidget>& window : windows) {
-            if (window) {
-                QEvent event(QEvent::ThemeChange);
-                QCoreApplication::sendEvent(window, &event);
-            }
-        }
+        BroadcastThemeChange();
     }
 
     bool watching_ = false;

@@ -66,17 +66,7 @@ private:
             QCoreApplication::instance(),
             [this] {
                 pending_ = false;
-                // Guarded: a restyling window may close and delete another one.
-                QList<QPointer<QWidget>> widgets;
-                for (QWidget* widget : QApplication::topLevelWidgets()) {
-                    widgets.append(widget);
-                }
-                for (const QPointer<QWidget>& widget : widgets) {
-                    if (widget) {
-                        QEvent event(QEvent::ThemeChange);
-                        QCoreApplication::sendEvent(widget, &event);
-                    }
-                }
+                BroadcastThemeChange();
             },
             Qt::QueuedConnection);
     }

@@ -330,7 +330,7 @@ private slots:
         QCOMPARE(selections.count(), 1);
         QVERIFY(Button("btnEdit")->isEnabled());
         QVERIFY(!Button("btnDelete")->isEnabled());
-        QVERIFY(window->SettingsTable()->hasRowSelection);
+        QVERIFY(window->SettingsTable()->HasRowSelection());
 
         SelectRowByClick(RowOf("SaveSpool"), 2);
         QVERIFY(Button("btnEdit")->isEnabled());
@@ -512,7 +512,7 @@ private slots:
             QVERIFY(Table()->selectedItems().isEmpty());
             QVERIFY(!Button("btnEdit")->isEnabled());
             QVERIFY(!Button("btnDelete")->isEnabled());
-            QVERIFY(!window->SettingsTable()->hasRowSelection);
+            QVERIFY(!window->SettingsTable()->HasRowSelection());
         }
     }
 
@@ -537,7 +537,7 @@ private slots:
             QVERIFY(!Button("btnEdit")->isEnabled());
             QVERIFY(!Button("btnDelete")->isEnabled());
             QVERIFY(Button("btnExport")->isEnabled());
-            QVERIFY(!window->SettingsTable()->hasRowSelection);
+            QVERIFY(!window->SettingsTable()->HasRowSelection());
         }
 
         // A fresh window fills its single row once.

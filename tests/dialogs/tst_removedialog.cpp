@@ -85,7 +85,7 @@ private slots:
         TestHost host(Rows());
         QVERIFY(Activate(host));
         PrepareHost(host);
-        QVERIFY(host.table->hasRowSelection);
+        QVERIFY(host.table->HasRowSelection());
         RemoveSettingsDialog dialog(&host, &host.rows, SettingName::SaveSpool);
 
         bool leftOpen = true;
@@ -113,7 +113,7 @@ private slots:
         QCOMPARE(SettingsJson.dump(), "{\"HostAddress\":\"" + DefaultHostAddress + "\",\"BlockCopies\":\"3\"}");
         QCOMPARE(host.refreshCount, 1);
         QCOMPARE(host.table->rowCount(), 2);
-        QVERIFY(!host.table->hasRowSelection);
+        QVERIFY(!host.table->HasRowSelection());
 
         // The next keyboard step in the table starts at row 0 again.
         host.table->setFocus(Qt::OtherFocusReason);
@@ -160,7 +160,7 @@ private slots:
         QCOMPARE(host.rows, rowsBefore);
         QCOMPARE(SettingsJson.dump(), jsonBefore);
         QCOMPARE(host.refreshCount, 0);
-        QVERIFY(host.table->hasRowSelection);
+        QVERIFY(host.table->HasRowSelection());
     }
 
     void onlyThemeChangeRestyles()

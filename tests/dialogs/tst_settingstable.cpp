@@ -64,7 +64,7 @@ private slots:
         QVERIFY(table->verticalHeader()->isHidden());
         QCOMPARE(table->horizontalHeader()->defaultAlignment(), Qt::AlignLeft);
         QVERIFY(!table->horizontalHeader()->highlightSections());
-        QVERIFY(!table->hasRowSelection);
+        QVERIFY(!table->HasRowSelection());
         QVERIFY(table->tabKeyNavigation());
     }
 
@@ -127,7 +127,7 @@ private slots:
         TabIntoTable(host);
         QVERIFY(host.table->hasFocus());
         QCOMPARE(SelectedRows(host.table), QList<int>{0});
-        QVERIFY(host.table->hasRowSelection);
+        QVERIFY(host.table->HasRowSelection());
 
         for (const int key : keys) {
             QTest::keyClick(host.table, static_cast<Qt::Key>(key));
@@ -137,7 +137,7 @@ private slots:
         if (selectedRow >= 0) {
             QCOMPARE(host.table->currentRow(), selectedRow);
         }
-        QCOMPARE(host.table->hasRowSelection, hasRowSelection);
+        QCOMPARE(host.table->HasRowSelection(), hasRowSelection);
         QCOMPARE(host.addButton->hasFocus(), focusOnAddButton);
         QCOMPARE(host.table->hasFocus(), !focusOnAddButton);
         // The walking keys are the table's own: none of them reaches the window.
@@ -148,7 +148,7 @@ private slots:
             QTest::keyClick(host.addButton, Qt::Key_Tab);
             QVERIFY(host.table->hasFocus());
             QCOMPARE(SelectedRows(host.table), QList<int>{0});
-            QVERIFY(host.table->hasRowSelection);
+            QVERIFY(host.table->HasRowSelection());
         }
     }
 
@@ -170,16 +170,16 @@ private slots:
         QCOMPARE(host.table->currentRow(), 2);
 
         // What the main window does at the end of every refill.
-        host.table->hasRowSelection = false;
+        host.table->ResetRowSelection();
         QTest::keyClick(host.table, static_cast<Qt::Key>(key));
         QCOMPARE(SelectedRows(host.table), QList<int>{0});
         QCOMPARE(host.table->currentRow(), 0);
-        QVERIFY(host.table->hasRowSelection);
+        QVERIFY(host.table->HasRowSelection());
         QVERIFY(host.table->hasFocus());
 
         // A full refill loses the current row; the next step still starts at row 0.
         host.RefreshSettingsTable();
-        host.table->hasRowSelection = false;
+        host.table->ResetRowSelection();
         QTest::keyClick(host.table, static_cast<Qt::Key>(key));
         QCOMPARE(SelectedRows(host.table), QList<int>{0});
         QTest::keyClick(host.table, static_cast<Qt::Key>(key));
@@ -196,15 +196,15 @@ private slots:
 
         TabIntoTable(host);
         QVERIFY(host.table->hasFocus());
-        QVERIFY(!host.table->hasRowSelection);
+        QVERIFY(!host.table->HasRowSelection());
 
         QTest::keyClick(host.table, Qt::Key_Down);
         QVERIFY(SelectedRows(host.table).isEmpty());
-        QVERIFY(host.table->hasRowSelection);
+        QVERIFY(host.table->HasRowSelection());
         QVERIFY(host.table->hasFocus());
 
         QTest::keyClick(host.table, Qt::Key_Down);
-        QVERIFY(!host.table->hasRowSelection);
+        QVERIFY(!host.table->HasRowSelection());
         QVERIFY(host.addButton->hasFocus());
     }
 
@@ -229,13 +229,13 @@ private slots:
         QVERIFY(SelectedRows(host.table).isEmpty());
         // The view's own focus-in would have made the first cell current.
         QCOMPARE(host.table->currentRow(), -1);
-        QVERIFY(!host.table->hasRowSelection);
+        QVERIFY(!host.table->HasRowSelection());
 
         // Tab focus given programmatically is handled like a real Tab.
         host.addButton->setFocus(Qt::OtherFocusReason);
         host.table->setFocus(Qt::TabFocusReason);
         QCOMPARE(SelectedRows(host.table), QList<int>{0});
-        QVERIFY(host.table->hasRowSelection);
+        QVERIFY(host.table->HasRowSelection());
     }
 
     void clickThenDownWalksFromTheClickedRow()
@@ -247,7 +247,7 @@ private slots:
         QVERIFY(host.table->hasFocus());
         QCOMPARE(SelectedRows(host.table), QList<int>{1});
         // What the main window's selection handler does.
-        host.table->hasRowSelection = true;
+        host.table->NoteRowSelected();
         QTest::keyClick(host.table, Qt::Key_Down);
         QCOMPARE(SelectedRows(host.table), QList<int>{2});
     }

@@ -2,6 +2,7 @@
 
 #include "compose.h"
 #include "globalize.h"
+#include "locales.h"
 #include "settings_file_check.h"
 #include "settings_catalogue.h"
 #include "settings_document.h"
@@ -31,8 +32,6 @@ using Json = nlohmann::ordered_json;
 
 const std::string ProgramName = "silent-install-helper-check";
 
-// The locales that have a translation file, in the language chooser's order.
-constexpr std::array<std::int32_t, 7> LocaleIds{1033, 1046, 3082, 1031, 1036, 1040, 2052};
 
 const char* const HelpText =
     R"(Usage: silent-install-helper-check [--lang LOCALE] COMMAND [ARGUMENTS]
@@ -87,11 +86,6 @@ struct UsageError {
 std::string Utf8(const QString& text)
 {
     return text.toStdString();
-}
-
-std::string Quoted(const std::string& text)
-{
-    return QuotedText(text);
 }
 
 // A file as text output names it: as given, unless it holds something that could
@@ -163,31 +157,23 @@ void ParseArguments(const QStringList& arguments, Invocation& invocation)
             invocation.from = value(QStringLiteral("--from"));
             invocation.fromArgument = i;
         } else {
-            throw UsageError{"unknown option " + Quoted(Utf8(argument))};
+            throw UsageError{"unknown option " + QuotedText(Utf8(argument))};
         }
     }
-}
-
-QString LocaleName(std::int32_t localeId)
-{
-    QString file = QString::fromStdString(Globalize::LocaleFileName(localeId));
-    file.chop(static_cast<int>(sizeof(".txt") - 1));
-    return file;
 }
 
 std::int32_t LocaleIdOf(QString language)
 {
     language.replace(QLatin1Char('_'), QLatin1Char('-'));
-    for (const std::int32_t id : LocaleIds) {
-        if (LocaleName(id).compare(language, Qt::CaseInsensitive) == 0) {
-            return id;
-        }
-    }
     std::string known;
-    for (const std::int32_t id : LocaleIds) {
-        known += (known.empty() ? "" : ", ") + Utf8(LocaleName(id));
+    for (const SupportedLocale& locale : SupportedLocales) {
+        const QString tag = QString::fromLatin1(locale.tag.data(), static_cast<qsizetype>(locale.tag.size()));
+        if (tag.compare(language, Qt::CaseInsensitive) == 0) {
+            return locale.id;
+        }
+        known += (known.empty() ? "" : ", ") + std::string(locale.tag);
     }
-    throw UsageError{"unknown language " + Quoted(Utf8(language)) + "; use one of " + known};
+    throw UsageError{"unknown language " + QuotedText(Utf8(language)) + "; use one of " + known};
 }
 
 std::string ProblemText(const Problem& problem, const std::string& place)
@@ -196,7 +182,7 @@ std::string ProblemText(const Problem& problem, const std::string& place)
     if (problem.kind == ProblemKind::MalformedJson) {
         text = "line " + std::to_string(problem.line) + ", column " + std::to_string(problem.column) + ": ";
     } else if (problem.position > 0) {
-        text = place + " " + std::to_string(problem.position) + " " + Quoted(problem.name) + ": ";
+        text = place + " " + std::to_string(problem.position) + " " + QuotedText(problem.name) + ": ";
     }
     text += problem.message;
     if (!problem.detail.empty()) {
@@ -341,7 +327,7 @@ int Compose(const Invocation& invocation, std::ostream& out, std::ostream& err)
         const QString& operand = invocation.operands[i];
         const int equals = operand.indexOf(QLatin1Char('='));
         if (equals < 0) {
-            throw UsageError{"compose: argument " + std::to_string(i + 1) + " " + Quoted(Utf8(operand))
+            throw UsageError{"compose: argument " + std::to_string(i + 1) + " " + QuotedText(Utf8(operand))
                              + " is not NAME=VALUE"};
         }
         pairs.emplace_back(Utf8(operand.left(equals)), Utf8(operand.mid(equals + 1)));
@@ -411,7 +397,7 @@ int List(const Invocation& invocation, std::ostream& out)
         for (const auto& [name, mapping] : catalogue) {
             list.push_back(Json{{"name", name},
                                 {"kind", KindName(mapping.kind)},
-                                {"rule", RuleDescription(name, mapping.kind)},
+                                {"rule", ValueRuleOf(name, mapping.kind).description},
                                 {"suggested", mapping.suggested},
                                 {"description", mapping.description}});
         }
@@ -423,7 +409,7 @@ int List(const Invocation& invocation, std::ostream& out)
     rows.push_back({Utf8(Globalize::Translate(TranslationKey::Name)), "Rule", "Suggested",
                     Utf8(Globalize::Translate(TranslationKey::Description))});
     for (const auto& [name, mapping] : catalogue) {
-        rows.push_back({name, RuleName(name, mapping.kind), mapping.suggested ? "yes" : "no", mapping.description});
+        rows.push_back({name, ValueRuleOf(name, mapping.kind).shortName, mapping.suggested ? "yes" : "no", mapping.description});
     }
     std::array<std::size_t, 3> widths{};
     for (const auto& row : rows) {
@@ -470,7 +456,7 @@ int Run(const std::vector<std::string>& rawArguments, std::istream& in, std::ost
         throw UsageError{"no command given"};
     }
     if (command != "validate" && command != "compose" && command != "schema" && command != "list") {
-        throw UsageError{"unknown command " + Quoted(command)};
+        throw UsageError{"unknown command " + QuotedText(command)};
     }
     if (invocation.json && command != "validate" && command != "list") {
         throw UsageError{"--json is not an option of " + command};

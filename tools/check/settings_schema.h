@@ -1,7 +1,7 @@
 #pragma once
 
 #include "settings_catalogue.h"
-#include "value_validation.h"
+#include "setting_rules.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,5 +1,5 @@
 #include "globalize.h"
-#include "setting_names.h"
+#include "setting_rules.h"
 #include "settings_catalogue.h"
 
 #include <QCoreApplication>
@@ -9,25 +9,6 @@
 #include <string>
 
 namespace {
-
-std::string RuleText(const std::string& name, SettingValueKind kind)
-{
-    switch (kind) {
-    case SettingValueKind::Address:
-        return "`http://` or `https://` address with host and port, no path (`https://10.0.0.5:56569`)";
-    case SettingValueKind::Text:
-        return "any text";
-    case SettingValueKind::Integer:
-        return name == SettingName::ContingencyPrinterCache
-            ? "whole number from 0 to 20, no leading zeros"
-            : "whole number, digits only (leading zeros allowed)";
-    case SettingValueKind::Decimal:
-        return "digits, a dot, digits (`1.5`)";
-    case SettingValueKind::Boolean:
-        return "`true`, `false`, `1` or `0`, any letter case (`1`/`0` are written as `true`/`false`)";
-    }
-    return "any text";
-}
 
 // Table cells must not break the Markdown row.
 std::string Cell(std::string text)
@@ -67,7 +48,7 @@ int main(int argc, char* argv[])
     out += "| Setting | Value rule | Offered | Description |\n";
     out += "|---|---|---|---|\n";
     for (const auto& [name, mapping] : catalogue) {
-        out += "| `" + name + "` | " + RuleText(name, mapping.kind) + " | " + (mapping.suggested ? "yes" : "no")
+        out += "| `" + name + "` | " + ValueRuleOf(name, mapping.kind).reference + " | " + (mapping.suggested ? "yes" : "no")
             + " | " + Cell(mapping.description) + " |\n";
     }
     std::fwrite(out.data(), 1, out.size(), stdout);

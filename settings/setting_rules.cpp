@@ -1,0 +1,124 @@
+#include "setting_rules.h"
+
+#include "setting_names.h"
+#include "translation_keys.h"
+
+namespace {
+
+SettingValueRule MakeRule(QString pattern, std::string shortName, std::string description, std::string reference)
+{
+    // anchoredPattern adds \A and \z around the rule: a bare "$" would also accept a
+    // value that ends in a line feed, which must never reach the exported file.
+    QRegularExpression expression(QRegularExpression::anchoredPattern(pattern));
+    expression.optimize();
+    return {std::move(pattern), std::move(shortName), std::move(description), std::move(reference),
+            std::move(expression)};
+}
+
+struct Rules {
+    SettingValueRule address = MakeRule(
+        QStringLiteral("https?://[a-zA-Z0-9.-]+:\\d+"), "address",
+        "http:// or https:// address with host and port, nothing after the port",
+        "`http://` or `https://` address with host and port, no path (`https://10.0.0.5:56569`)");
+    SettingValueRule text = MakeRule({}, "text", "any text", "any text");
+    SettingValueRule integer = MakeRule(QStringLiteral("\\d+"), "integer", "digits only",
+                                        "whole number, digits only (leading zeros allowed)");
+    SettingValueRule printerCache =
+        MakeRule(QStringLiteral("0|1?\\d|20"), "integer 0-20", "whole number from 0 to 20, no leading zeros",
+                 "whole number from 0 to 20, no leading zeros");
+    SettingValueRule decimal =
+        MakeRule(QStringLiteral("\\d+\\.\\d+"), "decimal", "digits, a dot, digits", "digits, a dot, digits (`1.5`)");
+    // Letter case spelt out rather than a case-insensitive match, which would
+    // also take look-alikes such as "fal\u017Fe" (long s) that the agent cannot read.
+    SettingValueRule boolean =
+        MakeRule(QStringLiteral("[Tt][Rr][Uu][Ee]|[Ff][Aa][Ll][Ss][Ee]|0|1"), "boolean",
+                 "true, false, 1 or 0, in any letter case",
+                 "`true`, `false`, `1` or `0`, any letter case (`1`/`0` are written as `true`/`false`)");
+};
+
+const Rules& AllRules()
+{
+    static const Rules rules;
+    return rules;
+}
+
+} // namespace
+
+bool SettingValueRule::Accepts(const QString& value) const
+{
+    return pattern.isEmpty() || expression.match(value).hasMatch();
+}
+
+const SettingValueRule& ValueRuleOf(const std::string& catalogueName, SettingValueKind kind)
+{
+    const Rules& rules = AllRules();
+    switch (kind) {
+    case SettingValueKind::Address:
+        return rules.address;
+    case SettingValueKind::Integer:
+        return catalogueName == SettingName::ContingencyPrinterCache ? rules.printerCache : rules.integer;
+    case SettingValueKind::Decimal:
+        return rules.decimal;
+    case SettingValueKind::Boolean:
+        return rules.boolean;
+    case SettingValueKind::Text:
+        break;
+    }
+    return rules.text;
+}
+
+const char* KindName(SettingValueKind kind)
+{
+    return ValueRuleOf({}, kind).shortName.c_str();
+}
+
+QString ProblemMessageKey(ProblemKind kind)
+{
+    switch (kind) {
+    case ProblemKind::EmptyNameAndValue:
+        return TranslationKey::AllFieldsAreRequired;
+    case ProblemKind::EmptyName:
+        return TranslationKey::NameFieldRequired;
+    case ProblemKind::EmptyValue:
+        return TranslationKey::ValueFieldRequired;
+    case ProblemKind::DuplicateName:
+        return TranslationKey::SettingAlreadyExist;
+    case ProblemKind::UnknownName:
+    case ProblemKind::NameCase:
+        return TranslationKey::InvalidSettingName;
+    case ProblemKind::NonStringValue:
+    case ProblemKind::InvalidValue:
+        return TranslationKey::InvalidSettingValue;
+    case ProblemKind::MalformedJson:
+    case ProblemKind::NotAnObject:
+    case ProblemKind::MissingHostAddress:
+    case ProblemKind::TooLarge:
+        break;
+    }
+    return {};
+}
+
+std::optional<ProblemKind> FirstPairProblem(const SettingsMap& catalogue, const std::string& name,
+                                            const QString& value, bool nameTaken)
+{
+    if (name.empty() && value.isEmpty()) {
+        return ProblemKind::EmptyNameAndValue;
+    }
+    if (name.empty()) {
+        return ProblemKind::EmptyName;
+    }
+    if (value.isEmpty()) {
+        return ProblemKind::EmptyValue;
+    }
+    if (nameTaken) {
+        return ProblemKind::DuplicateName;
+    }
+    const auto entry = FindSetting(catalogue, name);
+    if (entry == catalogue.end()) {
+        return ProblemKind::UnknownName;
+    }
+    if (!ValueRuleOf(entry->first, entry->second.kind).Accepts(value)) {
+        return ProblemKind::InvalidValue;
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+// Every rule a setting's name and value follow, defined once: the program's
+// check, the editor's messages, the command-line tool's reports, its JSON Schema
+// and the settings reference all read them from here.
+
+#include "settings_catalogue.h"
+
+#include <QRegularExpression>
+#include <QString>
+
+#include <optional>
+#include <string>
+
+// The rule of a setting's value. The pattern is regular-expression text that must
+// match the whole value (it carries no anchors); an empty pattern accepts every
+// value. The texts are English.
+struct SettingValueRule {
+    QString pattern;
+    std::string shortName;   // a word or two, for tables ("integer 0-20")
+    std::string description; // one line ("digits only")
+    std::string reference;   // the settings reference's Markdown, with an example
+    QRegularExpression expression; // the pattern anchored, ready to match
+
+    // True when the whole value follows the rule.
+    bool Accepts(const QString& value) const;
+};
+
+// Rule of the setting with this catalogue name and kind.
+const SettingValueRule& ValueRuleOf(const std::string& catalogueName, SettingValueKind kind);
+
+// The kind in one lower-case word ("boolean").
+const char* KindName(SettingValueKind kind);
+
+// What can be wrong with a settings file or with a NAME=VALUE pair.
+enum class ProblemKind {
+    MalformedJson,
+    NotAnObject,
+    EmptyNameAndValue,
+    EmptyName,
+    EmptyValue,
+    DuplicateName,
+    UnknownName,
+    NameCase,
+    NonStringValue,
+    InvalidValue,
+    MissingHostAddress,
+    TooLarge,
+};
+
+// Translation key of the editor's text for a problem of a name/value pair; empty
+// for a problem of the whole file.
+QString ProblemMessageKey(ProblemKind kind);
+
+// The first problem of a name/value pair in the editor's order: both fields
+// empty, name empty, value empty, name already in the document (`nameTaken`),
+// name not in the catalogue, value against the rule. None when the pair can be stored.
+std::optional<ProblemKind> FirstPairProblem(const SettingsMap& catalogue, const std::string& name,
+                                            const QString& value, bool nameTaken);
