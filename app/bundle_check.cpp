@@ -1,8 +1,8 @@
-#include "bundle_check.h"
+#include "app/bundle_check.h"
 
-#include "globalize.h"
-#include "languageselectordialog.h"
-#include "theme.h"
+#include "i18n/globalize.h"
+#include "app/languageselectordialog.h"
+#include "ui/theme.h"
 
 #include <QFile>
 #include <QImageReader>

@@ -1,4 +1,4 @@
-#include "fatal_error.h"
+#include "app/fatal_error.h"
 
 #include <spdlog/spdlog.h>
 

@@ -1,14 +1,14 @@
-#include "languageselectordialog.h"
+#include "app/languageselectordialog.h"
 
 #include "ui_languageselectordialog.h"
 
-#include "fatal_error.h"
-#include "fonts.h"
-#include "globalize.h"
-#include "locales.h"
-#include "silentinstallhelperwindow.h"
-#include "styling.h"
-#include "translation_keys.h"
+#include "app/fatal_error.h"
+#include "ui/fonts.h"
+#include "i18n/globalize.h"
+#include "i18n/locales.h"
+#include "app/silentinstallhelperwindow.h"
+#include "ui/styling.h"
+#include "i18n/translation_keys.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "locales.h"
+#include "i18n/locales.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,10 +1,10 @@
-#include "bundle_check.h"
-#include "fatal_error.h"
-#include "fonts.h"
-#include "globalize.h"
-#include "languageselectordialog.h"
-#include "settings_catalogue.h"
-#include "theme.h"
+#include "app/bundle_check.h"
+#include "app/fatal_error.h"
+#include "ui/fonts.h"
+#include "i18n/globalize.h"
+#include "app/languageselectordialog.h"
+#include "settings/settings_catalogue.h"
+#include "ui/theme.h"
 
 #include <QApplication>
 #include <QStringList>

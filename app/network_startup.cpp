@@ -1,4 +1,4 @@
-#include "network_startup.h"
+#include "app/network_startup.h"
 
 #include <Poco/Net/Net.h>
 #include <openssl/ssl.h>

@@ -1,18 +1,18 @@
-#include "silentinstallhelperwindow.h"
+#include "app/silentinstallhelperwindow.h"
 
 #include "ui_silentinstallhelperwindow.h"
 
-#include "export_settings.h"
-#include "fonts.h"
-#include "globalize.h"
-#include "open_settings.h"
-#include "removesettingsdialog.h"
-#include "replacesettingsdialog.h"
-#include "setting_names.h"
-#include "settingsdialog.h"
-#include "settingstablewidget.h"
-#include "styling.h"
-#include "translation_keys.h"
+#include "dialogs/export_settings.h"
+#include "ui/fonts.h"
+#include "i18n/globalize.h"
+#include "dialogs/open_settings.h"
+#include "dialogs/removesettingsdialog.h"
+#include "dialogs/replacesettingsdialog.h"
+#include "settings/setting_names.h"
+#include "dialogs/settingsdialog.h"
+#include "dialogs/settingstablewidget.h"
+#include "ui/styling.h"
+#include "i18n/translation_keys.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

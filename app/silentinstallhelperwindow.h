@@ -1,8 +1,8 @@
 #pragma once
 
-#include "settings_catalogue.h"
-#include "settings_document.h"
-#include "settings_table_host.h"
+#include "settings/settings_catalogue.h"
+#include "settings/settings_document.h"
+#include "dialogs/settings_table_host.h"
 
 #include <QMainWindow>
 

@@ -1,4 +1,4 @@
-#include "network_startup.h"
+#include "app/network_startup.h"
 
 // winsock2.h must come before anything that pulls in windows.h, which would
 // otherwise bring the old winsock.h with it.

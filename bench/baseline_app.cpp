@@ -22,7 +22,7 @@
 #include <spdlog/spdlog.h>
 #endif
 #ifdef SIH_BASELINE_FONTS
-#include "fonts.h"
+#include "ui/fonts.h"
 #endif
 
 int main(int argc, char* argv[])

@@ -15,14 +15,14 @@
 // Every figure is the time of one operation, timed around that operation alone;
 // the state is restored between operations outside the timed part.
 
-#include "fonts.h"
-#include "globalize.h"
-#include "setting_names.h"
-#include "settings_catalogue.h"
-#include "settings_document.h"
-#include "settingsdialog.h"
-#include "settingstablewidget.h"
-#include "silentinstallhelperwindow.h"
+#include "ui/fonts.h"
+#include "i18n/globalize.h"
+#include "settings/setting_names.h"
+#include "settings/settings_catalogue.h"
+#include "settings/settings_document.h"
+#include "dialogs/settingsdialog.h"
+#include "dialogs/settingstablewidget.h"
+#include "app/silentinstallhelperwindow.h"
 
 #include <benchmark/benchmark.h>
 

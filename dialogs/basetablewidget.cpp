@@ -1,4 +1,4 @@
-#include "basetablewidget.h"
+#include "dialogs/basetablewidget.h"
 
 #include <QFocusEvent>
 #include <QHeaderView>

@@ -1,9 +1,9 @@
-#include "export_settings.h"
+#include "dialogs/export_settings.h"
 
-#include "fileexporteddialog.h"
-#include "globalize.h"
-#include "settings_document.h"
-#include "translation_keys.h"
+#include "dialogs/fileexporteddialog.h"
+#include "i18n/globalize.h"
+#include "settings/settings_document.h"
+#include "i18n/translation_keys.h"
 
 #include <QFileDialog>
 #include <QStandardPaths>

@@ -1,12 +1,12 @@
-#include "fileexporteddialog.h"
+#include "dialogs/fileexporteddialog.h"
 
 #include "ui_fileexporteddialog.h"
 
-#include "fonts.h"
-#include "globalize.h"
-#include "styling.h"
-#include "translation_keys.h"
-#include "window_utils.h"
+#include "ui/fonts.h"
+#include "i18n/globalize.h"
+#include "ui/styling.h"
+#include "i18n/translation_keys.h"
+#include "dialogs/window_utils.h"
 
 #include <QScreen>
 

@@ -1,11 +1,11 @@
-#include "fileproblemsdialog.h"
+#include "dialogs/fileproblemsdialog.h"
 
 #include "ui_fileproblemsdialog.h"
 
-#include "fonts.h"
-#include "globalize.h"
-#include "styling.h"
-#include "translation_keys.h"
+#include "ui/fonts.h"
+#include "i18n/globalize.h"
+#include "ui/styling.h"
+#include "i18n/translation_keys.h"
 
 #include <QHeaderView>
 

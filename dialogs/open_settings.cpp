@@ -1,11 +1,11 @@
-#include "open_settings.h"
+#include "dialogs/open_settings.h"
 
-#include "globalize.h"
-#include "setting_names.h"
-#include "settings_catalogue.h"
-#include "settings_document.h"
-#include "settings_file_check.h"
-#include "translation_keys.h"
+#include "i18n/globalize.h"
+#include "settings/setting_names.h"
+#include "settings/settings_catalogue.h"
+#include "settings/settings_document.h"
+#include "settings/settings_file_check.h"
+#include "i18n/translation_keys.h"
 
 #include <QFileInfo>
 #include <QStringDecoder>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fileproblemsdialog.h"
+#include "dialogs/fileproblemsdialog.h"
 
 #include <QString>
 

@@ -1,13 +1,13 @@
-#include "removesettingsdialog.h"
+#include "dialogs/removesettingsdialog.h"
 
 #include "ui_removesettingsdialog.h"
 
-#include "basetablewidget.h"
-#include "fonts.h"
-#include "globalize.h"
-#include "settings_table_host.h"
-#include "styling.h"
-#include "translation_keys.h"
+#include "dialogs/basetablewidget.h"
+#include "ui/fonts.h"
+#include "i18n/globalize.h"
+#include "dialogs/settings_table_host.h"
+#include "ui/styling.h"
+#include "i18n/translation_keys.h"
 
 RemoveSettingsDialog::RemoveSettingsDialog(QWidget* parent, SettingsRows* rows, const std::string& settingName)
     : QDialog(parent)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings_document.h"
+#include "settings/settings_document.h"
 
 #include <QDialog>
 

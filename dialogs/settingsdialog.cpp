@@ -1,14 +1,14 @@
-#include "settingsdialog.h"
+#include "dialogs/settingsdialog.h"
 
 #include "ui_settingsdialog.h"
 
-#include "fonts.h"
-#include "globalize.h"
-#include "settings_table_host.h"
-#include "styling.h"
-#include "translation_keys.h"
-#include "setting_rules.h"
-#include "window_utils.h"
+#include "ui/fonts.h"
+#include "i18n/globalize.h"
+#include "dialogs/settings_table_host.h"
+#include "ui/styling.h"
+#include "i18n/translation_keys.h"
+#include "settings/setting_rules.h"
+#include "dialogs/window_utils.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>

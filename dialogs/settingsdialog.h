@@ -1,7 +1,7 @@
 #pragma once
 
-#include "settings_catalogue.h"
-#include "settings_document.h"
+#include "settings/settings_catalogue.h"
+#include "settings/settings_document.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
-#include "settingstablewidget.h"
+#include "dialogs/settingstablewidget.h"
 
-#include "globalize.h"
-#include "translation_keys.h"
+#include "i18n/globalize.h"
+#include "i18n/translation_keys.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "basetablewidget.h"
+#include "dialogs/basetablewidget.h"
 
 // The main window's three-column table: setting name, value and description.
 class SettingsTableWidget : public BaseTableWidget {

@@ -1,6 +1,6 @@
-#include "window_utils.h"
+#include "dialogs/window_utils.h"
 
-#include "fonts.h"
+#include "ui/fonts.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>

@@ -1,6 +1,6 @@
-#include "globalize.h"
-#include "globalize_p.h"
-#include "locales.h"
+#include "i18n/globalize.h"
+#include "i18n/globalize_p.h"
+#include "i18n/locales.h"
 
 #include <QFile>
 #include <QMap>

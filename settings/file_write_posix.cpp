@@ -1,4 +1,4 @@
-#include "file_write.h"
+#include "settings/file_write.h"
 
 #include <cerrno>
 #include <cstdio>

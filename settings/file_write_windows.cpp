@@ -1,4 +1,4 @@
-#include "file_write.h"
+#include "settings/file_write.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX

@@ -1,6 +1,6 @@
-#include "name_suggestions.h"
+#include "settings/name_suggestions.h"
 
-#include "settings_file_check.h"
+#include "settings/settings_file_check.h"
 
 #include <algorithm>
 #include <array>

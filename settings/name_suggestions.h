@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings_catalogue.h"
+#include "settings/settings_catalogue.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
-#include "setting_rules.h"
+#include "settings/setting_rules.h"
 
-#include "setting_names.h"
-#include "translation_keys.h"
+#include "settings/setting_names.h"
+#include "i18n/translation_keys.h"
 
 namespace {
 

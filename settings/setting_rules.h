@@ -4,7 +4,7 @@
 // check, the editor's messages, the command-line tool's reports, its JSON Schema
 // and the settings reference all read them from here.
 
-#include "settings_catalogue.h"
+#include "settings/settings_catalogue.h"
 
 #include <QRegularExpression>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "settings_catalogue.h"
+#include "settings/settings_catalogue.h"
 
-#include "globalize.h"
-#include "setting_names.h"
+#include "i18n/globalize.h"
+#include "settings/setting_names.h"
 
 #include <spdlog/spdlog.h>
 

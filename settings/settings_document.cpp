@@ -1,8 +1,8 @@
-#include "settings_document.h"
+#include "settings/settings_document.h"
 
-#include "file_write.h"
-#include "setting_names.h"
-#include "settings_catalogue.h"
+#include "settings/file_write.h"
+#include "settings/setting_names.h"
+#include "settings/settings_catalogue.h"
 
 #include <QDir>
 #include <QFile>

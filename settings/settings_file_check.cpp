@@ -1,9 +1,9 @@
-#include "settings_file_check.h"
+#include "settings/settings_file_check.h"
 
-#include "globalize.h"
-#include "name_suggestions.h"
-#include "setting_names.h"
-#include "translation_keys.h"
+#include "i18n/globalize.h"
+#include "settings/name_suggestions.h"
+#include "settings/setting_names.h"
+#include "i18n/translation_keys.h"
 
 #include <nlohmann/json.hpp>
 

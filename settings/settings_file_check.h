@@ -3,8 +3,8 @@
 // Reading and checking a settings file: the rules the command-line checker applies
 // and the program uses when it opens a file, in one place.
 
-#include "setting_rules.h"
-#include "settings_catalogue.h"
+#include "settings/setting_rules.h"
+#include "settings/settings_catalogue.h"
 
 #include <QString>
 

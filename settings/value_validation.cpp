@@ -1,4 +1,4 @@
-#include "value_validation.h"
+#include "settings/value_validation.h"
 
 bool IsSettingValueInvalid(const SettingsMap& settings, const std::string& name, const QString& value)
 {

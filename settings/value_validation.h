@@ -1,7 +1,7 @@
 #pragma once
 
-#include "setting_rules.h"
-#include "settings_catalogue.h"
+#include "settings/setting_rules.h"
+#include "settings/settings_catalogue.h"
 
 #include <QString>
 #include <string>

@@ -1,6 +1,6 @@
-#include "styling.h"
+#include "ui/styling.h"
 
-#include "theme.h"
+#include "ui/theme.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

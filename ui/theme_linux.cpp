@@ -3,8 +3,8 @@
 // starts and then kept up to date from the portal's change signal, so that neither
 // start-up nor styling ever waits on D-Bus.
 
-#include "theme.h"
-#include "theme_linux_p.h"
+#include "ui/theme.h"
+#include "ui/theme_linux_p.h"
 
 #include <QApplication>
 #include <QDBusArgument>

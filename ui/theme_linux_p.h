@@ -4,7 +4,7 @@
 
 #include <QColor>
 
-#include "theme.h"
+#include "ui/theme.h"
 
 // The shade of an accent kind (AccentDark3 ... AccentLight3, Complement) derived
 // from the desktop's accent colour. Background and Foreground are not accent

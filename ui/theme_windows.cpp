@@ -3,9 +3,9 @@
 // filter that turns the "ImmersiveColorSet" broadcast into QEvent::ThemeChange.
 // The Windows calls themselves live in ui/win32/win_theme.cpp, which is Qt-free.
 
-#include "theme.h"
+#include "ui/theme.h"
 
-#include "win32/win_theme.h"
+#include "ui/win32/win_theme.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QApplication>

@@ -1,13 +1,13 @@
-#include "check_tool.h"
+#include "tools/check/check_tool.h"
 
-#include "compose.h"
-#include "globalize.h"
-#include "locales.h"
-#include "settings_file_check.h"
-#include "settings_catalogue.h"
-#include "settings_document.h"
-#include "settings_schema.h"
-#include "translation_keys.h"
+#include "tools/check/compose.h"
+#include "i18n/globalize.h"
+#include "i18n/locales.h"
+#include "settings/settings_file_check.h"
+#include "settings/settings_catalogue.h"
+#include "settings/settings_document.h"
+#include "tools/check/settings_schema.h"
+#include "i18n/translation_keys.h"
 
 #include <QStringDecoder>
 

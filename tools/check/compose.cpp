@@ -1,7 +1,7 @@
-#include "compose.h"
+#include "tools/check/compose.h"
 
-#include "setting_names.h"
-#include "settings_document.h"
+#include "settings/setting_names.h"
+#include "settings/settings_document.h"
 
 ComposedSettings ComposeSettings(const SettingsMap& catalogue, const std::vector<NameValue>& pairs,
                                  const std::vector<NameValue>& opened)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings_file_check.h"
+#include "settings/settings_file_check.h"
 
 #include <nlohmann/json.hpp>
 

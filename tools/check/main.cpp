@@ -1,4 +1,4 @@
-#include "check_tool.h"
+#include "tools/check/check_tool.h"
 
 #include <QCoreApplication>
 

@@ -1,9 +1,9 @@
-#include "settings_schema.h"
+#include "tools/check/settings_schema.h"
 
-#include "globalize.h"
-#include "setting_names.h"
-#include "settings_document.h"
-#include "translation_keys.h"
+#include "i18n/globalize.h"
+#include "settings/setting_names.h"
+#include "settings/settings_document.h"
+#include "i18n/translation_keys.h"
 
 #include <stdexcept>
 

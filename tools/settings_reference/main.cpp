@@ -1,6 +1,6 @@
-#include "globalize.h"
-#include "setting_rules.h"
-#include "settings_catalogue.h"
+#include "i18n/globalize.h"
+#include "settings/setting_rules.h"
+#include "settings/settings_catalogue.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "win_theme.h"
+#include "ui/win32/win_theme.h"
 
 #include <windows.h>
 
