@@ -35,41 +35,74 @@ std::string StoredValue(const std::string& name, const std::string& value)
     return value;
 }
 
-} // namespace
-
-void SetSettingValue(SettingsRows& rows, const std::string& name, const std::string& value)
+// The document's operations on a pair of rows and JSON, for SettingsDocument's
+// own pair and for the program's rows with SettingsJson.
+void SetIn(SettingsRows& rows, nlohmann::ordered_json& json, const std::string& name, const std::string& value)
 {
     const std::string stored = StoredValue(name, value);
     rows.insert_or_assign(name, stored);
-    if (SettingsJson.is_null()) {
-        SettingsJson = nlohmann::ordered_json::object();
+    if (json.is_null()) {
+        json = nlohmann::ordered_json::object();
     }
-    SettingsJson[name] = stored;
+    json[name] = stored;
 }
 
-void RemoveSetting(SettingsRows& rows, const std::string& name)
+void RemoveFrom(SettingsRows& rows, nlohmann::ordered_json& json, const std::string& name)
 {
     rows.erase(name);
-    if (SettingsJson.is_object()) {
-        SettingsJson.erase(name);
+    if (json.is_object()) {
+        json.erase(name);
     }
 }
 
-void ReplaceSettings(SettingsRows& rows, const std::vector<std::pair<std::string, std::string>>& settings)
+void ReplaceIn(SettingsRows& rows, nlohmann::ordered_json& json,
+               const std::vector<std::pair<std::string, std::string>>& settings)
 {
     rows.clear();
-    SettingsJson = nlohmann::ordered_json::object();
+    json = nlohmann::ordered_json::object();
     const bool hasHostAddress = std::any_of(settings.begin(), settings.end(), [](const auto& setting) {
         return setting.first == SettingName::HostAddress;
     });
     if (!hasHostAddress) {
         rows.insert_or_assign(SettingName::HostAddress, DefaultHostAddress);
-        SettingsJson[SettingName::HostAddress] = DefaultHostAddress;
+        json[SettingName::HostAddress] = DefaultHostAddress;
     }
     for (const auto& [name, value] : settings) {
         rows.insert_or_assign(name, value);
-        SettingsJson[name] = value;
+        json[name] = value;
     }
+}
+
+} // namespace
+
+void SettingsDocument::Set(const std::string& name, const std::string& value)
+{
+    SetIn(rows_, json_, name, value);
+}
+
+void SettingsDocument::Remove(const std::string& name)
+{
+    RemoveFrom(rows_, json_, name);
+}
+
+void SettingsDocument::Replace(const std::vector<std::pair<std::string, std::string>>& settings)
+{
+    ReplaceIn(rows_, json_, settings);
+}
+
+void SetSettingValue(SettingsRows& rows, const std::string& name, const std::string& value)
+{
+    SetIn(rows, SettingsJson, name, value);
+}
+
+void RemoveSetting(SettingsRows& rows, const std::string& name)
+{
+    RemoveFrom(rows, SettingsJson, name);
+}
+
+void ReplaceSettings(SettingsRows& rows, const std::vector<std::pair<std::string, std::string>>& settings)
+{
+    ReplaceIn(rows, SettingsJson, settings);
 }
 
 SaveFileOpenError::SaveFileOpenError(const std::string& context, const std::string& cause)

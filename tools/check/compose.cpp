@@ -20,11 +20,11 @@ ComposedSettings ComposeSettings(const SettingsMap& catalogue, const std::vector
     // As in the program: the document starts with HostAddress at its default (or
     // with an opened file's settings), and setting a name again changes the value
     // in place, so HostAddress stays first.
-    SettingsRows rows;
-    ReplaceSettings(rows, opened);
+    SettingsDocument document;
+    document.Replace(opened);
     for (const auto& [name, value] : pairs) {
-        SetSettingValue(rows, FindSetting(catalogue, name)->first, value);
+        document.Set(FindSetting(catalogue, name)->first, value);
     }
-    result.document = SettingsJson;
+    result.document = document.Json();
     return result;
 }
