@@ -327,17 +327,23 @@ void ExportProduct(benchmark::State& state)
     return true;
 }
 
-void ExportBaseline(benchmark::State& state)
+// Writes the export's bytes with `write` in every iteration.
+void ExportWith(benchmark::State& state, bool (*write)(const QString&, const QByteArray&))
 {
     ExportFixture& fixture = Export();
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
-        if (!WriteWithQFile(fixture.path, fixture.bytes)) {
+        if (!write(fixture.path, fixture.bytes)) {
             state.SkipWithError("cannot write");
             break;
         }
         state.SetIterationTime(Seconds(start, Clock::now()));
     }
+}
+
+void ExportBaseline(benchmark::State& state)
+{
+    ExportWith(state, WriteWithQFile);
 }
 
 // The same bytes through QSaveFile: written next to the target, synced to disk and
@@ -350,35 +356,26 @@ void ExportBaseline(benchmark::State& state)
 
 void ExportSaveFile(benchmark::State& state)
 {
-    ExportFixture& fixture = Export();
+    ExportWith(state, WriteWithQSaveFile);
+}
+
+void Translate(benchmark::State& state, const QString& key)
+{
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
-        if (!WriteWithQSaveFile(fixture.path, fixture.bytes)) {
-            state.SkipWithError("cannot write");
-            break;
-        }
+        benchmark::DoNotOptimize(Globalize::Translate(key));
         state.SetIterationTime(Seconds(start, Clock::now()));
     }
 }
 
 void TranslatePlainKey(benchmark::State& state)
 {
-    const QString key = QStringLiteral("HostAddressDescription");
-    for (auto _ : state) {
-        const Clock::time_point start = Clock::now();
-        benchmark::DoNotOptimize(Globalize::Translate(key));
-        state.SetIterationTime(Seconds(start, Clock::now()));
-    }
+    Translate(state, QStringLiteral("HostAddressDescription"));
 }
 
 void TranslateWithArgument(benchmark::State& state)
 {
-    const QString key = QStringLiteral("@@Settings,'Name'");
-    for (auto _ : state) {
-        const Clock::time_point start = Clock::now();
-        benchmark::DoNotOptimize(Globalize::Translate(key));
-        state.SetIterationTime(Seconds(start, Clock::now()));
-    }
+    Translate(state, QStringLiteral("@@Settings,'Name'"));
 }
 
 void DataMapper(benchmark::State& state)

@@ -3,10 +3,7 @@
 #include "ui_removesettingsdialog.h"
 
 #include "dialogs/basetablewidget.h"
-#include "ui/fonts.h"
-#include "i18n/globalize.h"
 #include "dialogs/settings_table_host.h"
-#include "ui/styling.h"
 #include "i18n/translation_keys.h"
 
 RemoveSettingsDialog::RemoveSettingsDialog(QWidget* parent, SettingsRows* rows, const std::string& settingName)
@@ -16,20 +13,7 @@ RemoveSettingsDialog::RemoveSettingsDialog(QWidget* parent, SettingsRows* rows, 
     , settingName(settingName)
 {
     ui->setupUi(this);
-    // With the focus on the title no button shows focus, and Enter confirms.
-    ui->lblRemoveSettingTitle->setFocus(Qt::OtherFocusReason);
-    setWindowTitle(Globalize::Translate(TranslationKey::SilentInstallHelperTitle));
-    ApplyStyle();
-
-    SetRegularFont(ui->lblRemoveSettingInfo, RegularFontSize);
-    SetRegularFont(ui->btnConfirm, RegularFontSize);
-    SetRegularFont(ui->btnCancel, RegularFontSize);
-    SetBoldFont(ui->lblRemoveSettingTitle, TitleFontSize);
-
-    ui->lblRemoveSettingTitle->setText(Globalize::Translate(TranslationKey::DeleteSettingTitle));
-    ui->lblRemoveSettingInfo->setText(Globalize::Translate(TranslationKey::DeleteSettingDescription));
-    ui->btnConfirm->setText(Globalize::Translate(TranslationKey::Confirm));
-    ui->btnCancel->setText(Globalize::Translate(TranslationKey::Cancel));
+    SetupConfirmationForm(this, Form(), TranslationKey::DeleteSettingTitle, TranslationKey::DeleteSettingDescription);
 
     connect(ui->btnConfirm, &QPushButton::clicked, this, &RemoveSettingsDialog::ConfirmRemoval);
     connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::close);
@@ -38,14 +22,15 @@ RemoveSettingsDialog::RemoveSettingsDialog(QWidget* parent, SettingsRows* rows, 
 
 RemoveSettingsDialog::~RemoveSettingsDialog() = default;
 
+ConfirmationForm RemoveSettingsDialog::Form() const
+{
+    return {ui->background, ui->container, ui->lblRemoveSettingTitle, ui->lblRemoveSettingInfo,
+            ui->btnConfirm, ui->btnCancel};
+}
+
 void RemoveSettingsDialog::ApplyStyle()
 {
-    SetWidgetStyle(ui->background, QStringLiteral("qframe-background-style.qss"));
-    SetWidgetStyle(ui->container, QStringLiteral("qgroupbox-container-style.qss"));
-    SetWidgetStyle(ui->lblRemoveSettingTitle, QStringLiteral("qlabel-style.qss"));
-    SetWidgetStyle(ui->lblRemoveSettingInfo, QStringLiteral("qlabel-style.qss"));
-    SetWidgetStyle(ui->btnCancel, QStringLiteral("qpushbutton-secondary-style.qss"));
-    SetPrimaryButtonStyle(ui->btnConfirm);
+    StyleConfirmationForm(Form());
 }
 
 void RemoveSettingsDialog::changeEvent(QEvent* event)

@@ -2,6 +2,8 @@
 
 #include "settings/settings_document.h"
 
+#include "dialogs/window_utils.h"
+
 #include <QDialog>
 
 #include <string>
@@ -23,6 +25,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    ConfirmationForm Form() const;
     void ApplyStyle();
     void ConfirmRemoval();
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dialogs/window_utils.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -21,6 +23,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    ConfirmationForm Form() const;
     void ApplyStyle();
 
     std::unique_ptr<Ui::ReplaceSettingsDialog> ui;

@@ -1,11 +1,16 @@
 #include "dialogs/window_utils.h"
 
+#include "i18n/globalize.h"
+#include "i18n/translation_keys.h"
 #include "ui/fonts.h"
+#include "ui/styling.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStringListModel>
@@ -120,4 +125,32 @@ void ResizeWindowAfterValidateFields(QWidget* window, QWidget* primaryButton, QW
         button->move(button->x(), buttonTop);
     }
     primaryButton->setEnabled(true);
+}
+
+void SetupConfirmationForm(QWidget* window, const ConfirmationForm& form, const QString& titleKey,
+                           const QString& infoKey)
+{
+    form.title->setFocus(Qt::OtherFocusReason);
+    window->setWindowTitle(Globalize::Translate(TranslationKey::SilentInstallHelperTitle));
+    StyleConfirmationForm(form);
+
+    SetRegularFont(form.info, RegularFontSize);
+    SetRegularFont(form.confirm, RegularFontSize);
+    SetRegularFont(form.cancel, RegularFontSize);
+    SetBoldFont(form.title, TitleFontSize);
+
+    form.title->setText(Globalize::Translate(titleKey));
+    form.info->setText(Globalize::Translate(infoKey));
+    form.confirm->setText(Globalize::Translate(TranslationKey::Confirm));
+    form.cancel->setText(Globalize::Translate(TranslationKey::Cancel));
+}
+
+void StyleConfirmationForm(const ConfirmationForm& form)
+{
+    SetWidgetStyle(form.background, QStringLiteral("qframe-background-style.qss"));
+    SetWidgetStyle(form.container, QStringLiteral("qgroupbox-container-style.qss"));
+    SetWidgetStyle(form.title, QStringLiteral("qlabel-style.qss"));
+    SetWidgetStyle(form.info, QStringLiteral("qlabel-style.qss"));
+    SetWidgetStyle(form.cancel, QStringLiteral("qpushbutton-secondary-style.qss"));
+    SetPrimaryButtonStyle(form.confirm);
 }

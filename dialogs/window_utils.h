@@ -5,7 +5,10 @@
 
 #include <initializer_list>
 
+class QLabel;
 class QLineEdit;
+class QPushButton;
+class QString;
 class QObject;
 class QTextEdit;
 class QWidget;
@@ -43,3 +46,22 @@ int GrowFixedWindow(QWidget* window, const int& windowHeight, const int& growth,
 // enables the primary button.
 void ResizeWindowAfterValidateFields(QWidget* window, QWidget* primaryButton, QWidget* secondaryButton,
                                      QTextEdit* messageArea, const int& windowHeight, const int& buttonTop);
+
+// The form the two confirmation dialogs (remove, replace) share: a bold title,
+// an explanation, Confirm and Cancel on a framed background.
+struct ConfirmationForm {
+    QWidget* background = nullptr;
+    QWidget* container = nullptr;
+    QLabel* title = nullptr;
+    QLabel* info = nullptr;
+    QPushButton* confirm = nullptr;
+    QPushButton* cancel = nullptr;
+};
+
+// Sets the window title, the fonts and the texts in the loaded language, and
+// puts the focus on the title, so that no button shows focus and Enter confirms.
+void SetupConfirmationForm(QWidget* window, const ConfirmationForm& form, const QString& titleKey,
+                           const QString& infoKey);
+
+// The form's style sheets for the current theme.
+void StyleConfirmationForm(const ConfirmationForm& form);

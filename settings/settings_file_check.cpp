@@ -38,28 +38,6 @@ std::string QuotedList(const std::vector<std::string>& names)
     return list;
 }
 
-std::string FoundValue(const Member& member)
-{
-    switch (member.type) {
-    case MemberType::Null:
-        return "null";
-    case MemberType::Boolean:
-    case MemberType::Number: {
-        // The likely intent: the same text in quotes.
-        const std::string quoted = QuotedText(member.value);
-        return std::string(member.type == MemberType::Boolean ? "the literal " : "the number ")
-            + (member.value.size() > kMaxQuotedCharacters ? quoted : member.value) + " (write " + quoted + ")";
-    }
-    case MemberType::Object:
-        return "an object";
-    case MemberType::Array:
-        return "an array";
-    case MemberType::String:
-        break;
-    }
-    return "a string";
-}
-
 const char* ArticleTypeName(MemberType type)
 {
     switch (type) {
@@ -77,6 +55,17 @@ const char* ArticleTypeName(MemberType type)
         break;
     }
     return "a string";
+}
+
+std::string FoundValue(const Member& member)
+{
+    if (member.type != MemberType::Boolean && member.type != MemberType::Number) {
+        return ArticleTypeName(member.type);
+    }
+    // The likely intent: the same text in quotes.
+    const std::string quoted = QuotedText(member.value);
+    return std::string(member.type == MemberType::Boolean ? "the literal " : "the number ")
+        + (member.value.size() > kMaxQuotedCharacters ? quoted : member.value) + " (write " + quoted + ")";
 }
 
 // Length of the UTF-8 sequence starting at `text[i]`, or 0 when it is not one.

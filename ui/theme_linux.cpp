@@ -23,6 +23,7 @@
 
 #include <spdlog/spdlog.h>
 
+#include <array>
 #include <cmath>
 #include <optional>
 
@@ -324,24 +325,13 @@ QColor DeriveAccentShade(const QColor& accent, UIColorType type)
 
 QColor DefaultAccentShade(UIColorType type)
 {
-    switch (type) {
-    case UIColorType::AccentDark3:
-        return QColor(0x00, 0x26, 0x42);
-    case UIColorType::AccentDark2:
-        return QColor(0x00, 0x42, 0x75);
-    case UIColorType::AccentDark1:
-        return QColor(0x00, 0x5A, 0x9E);
-    case UIColorType::Accent:
-        return QColor(0x00, 0x78, 0xD4);
-    case UIColorType::AccentLight1:
-        return QColor(0x42, 0x9C, 0xE3);
-    case UIColorType::AccentLight2:
-        return QColor(0x76, 0xB9, 0xED);
-    case UIColorType::AccentLight3:
-        return QColor(0x99, 0xEB, 0xFF);
-    default:
-        return DeriveAccentShade(QColor(0x00, 0x78, 0xD4), type);
+    // The system's default accent and its shades, from AccentDark3 to AccentLight3.
+    static const std::array<QRgb, 7> shades{0x002642, 0x004275, 0x005A9E, 0x0078D4, 0x429CE3, 0x76B9ED, 0x99EBFF};
+    const int index = static_cast<int>(type) - static_cast<int>(UIColorType::AccentDark3);
+    if (index >= 0 && index < static_cast<int>(shades.size())) {
+        return QColor(shades[static_cast<std::size_t>(index)]);
     }
+    return DeriveAccentShade(QColor(0x00, 0x78, 0xD4), type);
 }
 
 bool IsDarkTheme()
