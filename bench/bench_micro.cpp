@@ -52,13 +52,13 @@ double Seconds(Clock::time_point from, Clock::time_point to)
 }
 
 // A value each kind of setting accepts.
-QString ValidValue(const std::string& name, SettingValueKind kind)
+QString ValidValue(SettingValueKind kind)
 {
     switch (kind) {
     case SettingValueKind::Address:
         return QStringLiteral("https://printer.example.com:9443");
     case SettingValueKind::Integer:
-        return name == SettingName::ContingencyPrinterCache ? QStringLiteral("5") : QStringLiteral("30");
+        return QStringLiteral("5"); // within every integer rule
     case SettingValueKind::Decimal:
         return QStringLiteral("1.5");
     case SettingValueKind::Boolean:
@@ -83,7 +83,7 @@ public:
                 continue;
             }
             const QString text = QString::fromStdString(name);
-            const QString value = ValidValue(name, mapping.kind);
+            const QString value = ValidValue(mapping.kind);
             // Fills the editor from inside its modal loop, as soon as it is up.
             QTimer poll;
             QObject::connect(&poll, &QTimer::timeout, &poll, [&poll, &text, &value] {
