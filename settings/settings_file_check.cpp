@@ -10,6 +10,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <exception>
 #include <istream>
@@ -40,21 +41,10 @@ std::string QuotedList(const std::vector<std::string>& names)
 
 const char* ArticleTypeName(MemberType type)
 {
-    switch (type) {
-    case MemberType::Object:
-        return "an object";
-    case MemberType::Array:
-        return "an array";
-    case MemberType::Null:
-        return "null";
-    case MemberType::Boolean:
-        return "a boolean";
-    case MemberType::Number:
-        return "a number";
-    case MemberType::String:
-        break;
-    }
-    return "a string";
+    // In the order of MemberType.
+    static const std::array<const char*, 6> names{"a string", "a number", "a boolean", "null", "an object", "an array"};
+    const auto index = static_cast<std::size_t>(type);
+    return index < names.size() ? names[index] : names[0];
 }
 
 std::string FoundValue(const Member& member)

@@ -301,26 +301,29 @@ QColor DeriveAccentShade(const QColor& accent, UIColorType type)
     const auto lighter = [&](float way) {
         return QColor::fromHslF(hue, saturation * 0.75f, lightness + (1.0f - lightness) * way).toRgb();
     };
-    switch (type) {
-    case UIColorType::AccentDark3:
-        return darker(0.31f);
-    case UIColorType::AccentDark2:
-        return darker(0.55f);
-    case UIColorType::AccentDark1:
-        return darker(0.75f);
-    case UIColorType::Accent:
-        return accent.toRgb();
-    case UIColorType::AccentLight1:
-        return lighter(0.27f);
-    case UIColorType::AccentLight2:
-        return lighter(0.48f);
-    case UIColorType::AccentLight3:
-        return lighter(0.66f);
-    case UIColorType::Complement:  // opposite hue
-        return QColor::fromHslF(hue < 0.0f ? hue : std::fmod(hue + 0.5f, 1.0f), saturation, lightness).toRgb();
-    default:
-        return QColor();
+    struct Step {
+        UIColorType type;
+        bool darker;
+        float amount; // share of the lightness, or of the way to white
+    };
+    static const std::array<Step, 6> steps{{{UIColorType::AccentDark3, true, 0.31f},
+                                            {UIColorType::AccentDark2, true, 0.55f},
+                                            {UIColorType::AccentDark1, true, 0.75f},
+                                            {UIColorType::AccentLight1, false, 0.27f},
+                                            {UIColorType::AccentLight2, false, 0.48f},
+                                            {UIColorType::AccentLight3, false, 0.66f}}};
+    for (const Step& step : steps) {
+        if (step.type == type) {
+            return step.darker ? darker(step.amount) : lighter(step.amount);
+        }
     }
+    if (type == UIColorType::Accent) {
+        return accent.toRgb();
+    }
+    if (type == UIColorType::Complement) {  // opposite hue
+        return QColor::fromHslF(hue < 0.0f ? hue : std::fmod(hue + 0.5f, 1.0f), saturation, lightness).toRgb();
+    }
+    return QColor();
 }
 
 QColor DefaultAccentShade(UIColorType type)
