@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <QString>
 
-#include <vector>
 #include <memory>
+#include <vector>
 
 namespace Ui {
 class FileProblemsDialog;

@@ -6,8 +6,8 @@
 
 #include <QDialog>
 
-#include <string>
 #include <memory>
+#include <string>
 
 namespace Ui {
 class RemoveSettingsDialog;

@@ -553,7 +553,6 @@ void CheckSettingsText(const SettingsMap& catalogue, std::string_view bytes, con
     CheckTextTo(catalogue, bytes, report);
 }
 
-
 namespace {
 
 template <typename ReadChunk>

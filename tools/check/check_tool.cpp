@@ -32,7 +32,6 @@ using Json = nlohmann::ordered_json;
 
 const std::string ProgramName = "silent-install-helper-check";
 
-
 const char* const HelpText =
     R"(Usage: silent-install-helper-check [--lang LOCALE] COMMAND [ARGUMENTS]
 
