@@ -293,33 +293,6 @@ private slots:
         QVERIFY(hugeLabel->height() < hugeLabel->heightForWidth(hugeLabel->width()));
     }
 
-    void noticeRestylesOnThemeChangeOnly()
-    {
-        QWidget window;
-        auto* notice = new FileExportedDialog(QStringLiteral("done"), &window);
-        auto* close = notice->findChild<QPushButton*>(QStringLiteral("btnClose"));
-        auto* label = notice->findChild<QLabel*>(QStringLiteral("lblFileExportedInfo"));
-        QVERIFY(close && label);
-        const QString closeSheet = close->styleSheet();
-        const QString labelSheet = label->styleSheet();
-        QVERIFY(!closeSheet.isEmpty() && !labelSheet.isEmpty());
-
-        close->setStyleSheet(QString());
-        label->setStyleSheet(QString());
-        for (const QEvent::Type type : {QEvent::FontChange, QEvent::LanguageChange, QEvent::PaletteChange}) {
-            QEvent event(type);
-            QCoreApplication::sendEvent(notice, &event);
-        }
-        QVERIFY(close->styleSheet().isEmpty());
-        QVERIFY(label->styleSheet().isEmpty());
-
-        QEvent themeChange(QEvent::ThemeChange);
-        QCoreApplication::sendEvent(notice, &themeChange);
-        QCOMPARE(close->styleSheet(), closeSheet);
-        QCOMPARE(label->styleSheet(), labelSheet);
-        // The message is given once and stays.
-        QCOMPARE(label->text(), QStringLiteral("done"));
-    }
 };
 
 QTEST_MAIN(TestExport)

@@ -163,31 +163,6 @@ private slots:
         QVERIFY(host.table->hasRowSelection);
     }
 
-    void onlyThemeChangeRestyles()
-    {
-        TestHost host;
-        RemoveSettingsDialog dialog(&host, &host.rows, SettingName::SaveSpool);
-        auto* confirm = dialog.findChild<QPushButton*>(QStringLiteral("btnConfirm"));
-        auto* background = dialog.findChild<QWidget*>(QStringLiteral("background"));
-        QVERIFY(confirm && background);
-        const QString confirmSheet = confirm->styleSheet();
-        const QString backgroundSheet = background->styleSheet();
-        QVERIFY(!confirmSheet.isEmpty() && !backgroundSheet.isEmpty());
-
-        confirm->setStyleSheet(QString());
-        background->setStyleSheet(QString());
-        for (const QEvent::Type type : {QEvent::FontChange, QEvent::LanguageChange, QEvent::PaletteChange}) {
-            QEvent event(type);
-            QCoreApplication::sendEvent(&dialog, &event);
-        }
-        QVERIFY(confirm->styleSheet().isEmpty());
-        QVERIFY(background->styleSheet().isEmpty());
-
-        QEvent themeChange(QEvent::ThemeChange);
-        QCoreApplication::sendEvent(&dialog, &themeChange);
-        QCOMPARE(confirm->styleSheet(), confirmSheet);
-        QCOMPARE(background->styleSheet(), backgroundSheet);
-    }
 };
 
 QTEST_MAIN(TestRemoveDialog)
