@@ -100,27 +100,6 @@ private slots:
         QCOMPARE(used.weight(), weight);
     }
 
-    void nullWidget_data()
-    {
-        QTest::addColumn<int>("operation");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("regular") << 0 << "FontUtil - SetRegularFont failed: invalid widget pointer";
-        QTest::newRow("semibold") << 1 << "FontUtil - SetSemiboldFont failed: invalid widget pointer";
-        QTest::newRow("bold") << 2 << "FontUtil - SetBoldFont failed: invalid widget pointer";
-    }
-
-    void nullWidget()
-    {
-        QFETCH(int, operation);
-        QFETCH(QString, message);
-        const std::function<void(QWidget*, const int&)> operations[] = {SetRegularFont, SetSemiboldFont, SetBoldFont};
-        try {
-            operations[operation](nullptr, 10);
-            QFAIL("no exception");
-        } catch (const std::runtime_error& error) {
-            QCOMPARE(QString::fromUtf8(error.what()), message);
-        }
-    }
 };
 
 QTEST_MAIN(TestFonts)
