@@ -14,7 +14,10 @@
 #include "settingsdialog.h"
 #include "silentinstallhelperwindow.h"
 
+#include <QClipboard>
 #include <QDialog>
+#include <QGuiApplication>
+#include <QTextEdit>
 #include <QFile>
 #include <QFileDialog>
 #include <QDragEnterEvent>
@@ -87,21 +90,36 @@ private:
     int RowOf(const QString& name) const { return Names().indexOf(name); }
 
     // Adds a setting the way a user does: the add button, typing, the action button.
-    bool AddThroughEditor(const QString& name, const QString& value)
+    // With `paste`, name and value come through the clipboard and the paste key;
+    // `message` receives the validation message shown at the end.
+    bool AddThroughEditor(const QString& name, const QString& value, bool paste = false, QString* message = nullptr)
     {
         bool actionEnabled = false;
+        auto enter = [paste](QLineEdit* edit, const QString& text) {
+            if (paste) {
+                QGuiApplication::clipboard()->setText(text);
+                QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+            } else {
+                QTest::keyClicks(edit, text);
+            }
+        };
         auto fillIn = [&](QWidget* dialog) {
             auto* nameEdit = dialog->findChild<QLineEdit*>(QStringLiteral("txbSettingName"));
             auto* valueEdit = dialog->findChild<QLineEdit*>(QStringLiteral("txbSettingValue"));
             auto* action = dialog->findChild<QPushButton*>(QStringLiteral("btnAction"));
-            if (nameEdit == nullptr || valueEdit == nullptr || action == nullptr) {
+            auto* shown = dialog->findChild<QTextEdit*>();
+            if (nameEdit == nullptr || valueEdit == nullptr || action == nullptr || shown == nullptr) {
                 return;
             }
-            QTest::keyClicks(nameEdit, name);
+            enter(nameEdit, name);
             ClosePopups();
-            QTest::keyClicks(valueEdit, value);
-            actionEnabled = action->isEnabled();
-            action->click();
+            enter(valueEdit, value);
+            // Nothing is cut or dropped: the field holds every character entered.
+            actionEnabled = action->isEnabled() && valueEdit->text() == value;
+            if (message != nullptr) {
+                *message = shown->isVisible() ? shown->toPlainText() : QString();
+            }
+            QTest::keyClick(valueEdit, Qt::Key_Return);
         };
         const bool opened = RunWithModal([this] { QTest::mouseClick(Button("btnAdd"), Qt::LeftButton); }, fillIn);
         return opened && actionEnabled && RowOf(name) >= 0;
@@ -699,6 +717,78 @@ private slots:
                 QCOMPARE(styled[i]->styleSheet(), eventType == QEvent::ThemeChange ? sheets[i] : QString());
             }
         }
+    }
+
+    // Hostile values are kept whole and exported exactly: every line end and control
+    // character of a value is escaped, so the only raw ones are the layout's CR LF.
+    void hostileValuesAreExportedExactly_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QString controls = QStringLiteral("start");
+        for (char16_t c = 1; c < 0x20; ++c) {
+            controls += QChar(c);
+        }
+        controls += QString(QChar(0x7f)) + QChar(0x85) + QStringLiteral("end");
+        QTest::newRow("1 MB") << "WorkFolder"
+                              << QStringLiteral("C:\\Orvane\\\"spool\"\tfila \u00e9 a\u00e7\u00e3o \U0001F600 ").repeated(40000);
+        QTest::newRow("1 MB of digits") << "BlockCopies" << QString(1 << 20, QLatin1Char('7'));
+        QTest::newRow("control characters") << "WorkFolder" << controls;
+        QTest::newRow("tabs and line breaks")
+            << "EnabledDriverList" << QStringLiteral("first\tsecond\nthird\r\nfourth\rfifth\u2028sixth\u2029");
+        QTest::newRow("NUL inside") << "WorkFolder" << QStringLiteral("before") + QChar(0) + QStringLiteral("after");
+        QTest::newRow("quotes and backslashes")
+            << "WorkFolder" << QStringLiteral("C:\\Program Files\\\"Orvane\"\\\\server\\share\\ \\u0041 \\n '' \"\"");
+        QTest::newRow("right-to-left marks")
+            << "AuthenticationExceptionList"
+            << QStringLiteral("\u200F\u05e9\u05dc\u05d5\u05dd\u202E abc\u202C \u0645\u0631\u062d\u0628\u0627\u200E\u2067x\u2069\u061C");
+        QTest::newRow("emoji and combining marks")
+            << "WorkFolder" << QStringLiteral("\U0001F469\u200D\U0001F467 \U0001F1E7\U0001F1F7 e\u0301 a\u0308\u0323 \uFE0F");
+    }
+
+    void hostileValuesAreExportedExactly()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        QVERIFY(AddThroughEditor(name, value, true));
+        QVERIFY(Table()->item(RowOf(name), 1)->text() == value);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("hostile.json"));
+        ExportTo(path)->close();
+        const QByteArray bytes = FileBytes(path);
+        QCOMPARE(bytes.count("\r\n"), 4);
+        QCOMPARE(std::count_if(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }),
+                 std::ptrdiff_t(8));
+        const auto parsed = nlohmann::ordered_json::parse(bytes.begin(), bytes.end(), nullptr, false);
+        QVERIFY(parsed.is_object() && parsed.size() == 2);
+        QVERIFY(QString::fromStdString(parsed.value(name.toStdString(), std::string())) == value);
+    }
+
+    // Names that only look like a setting are refused, and Enter does not save them.
+    void hiddenCharacterNamesAreRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        const QChar nul(0);
+        QTest::newRow("NUL after") << QStringLiteral("SaveSpool") + nul;
+        QTest::newRow("NUL inside") << QStringLiteral("Save") + nul + QStringLiteral("Spool");
+        QTest::newRow("line feed after") << QStringLiteral("SaveSpool\n");
+        QTest::newRow("tab inside") << QStringLiteral("Save\tSpool");
+        QTest::newRow("right-to-left mark before") << QStringLiteral("\u200FSaveSpool");
+        QTest::newRow("zero-width space inside") << QStringLiteral("Save\u200BSpool");
+        QTest::newRow("combining mark after") << QStringLiteral("SaveSpool\u0301");
+        QTest::newRow("full-width letters") << QStringLiteral("\uff33\uff41\uff56\uff45\uff33\uff50\uff4f\uff4f\uff4c");
+        QTest::newRow("dotless i") << QStringLiteral("DisableParser").replace(QLatin1Char('i'), QChar(0x131));
+        QTest::newRow("1 MB name") << QStringLiteral("SaveSpool").repeated(120000);
+    }
+
+    void hiddenCharacterNamesAreRefused()
+    {
+        QFETCH(QString, name);
+        QString message;
+        QVERIFY(!AddThroughEditor(name, QStringLiteral("1"), true, &message));
+        QCOMPARE(message, QStringLiteral("Invalid configuration name."));
+        QCOMPARE(SettingsJson.size(), std::size_t(1));
+        QCOMPARE(Table()->rowCount(), 1);
     }
 
     void portugueseWindow()
