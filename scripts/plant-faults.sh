@@ -2,19 +2,22 @@
 # Plants each fault of scripts/faults.txt in a scratch copy of a commit, builds it
 # incrementally and runs the test suite until the first failure, to show which
 # faults the tests catch. Never touches the working tree it is started from.
-#   bash scripts/plant-faults.sh [-c COMMIT] [-o TABLE] [-k] [NAME-REGEX]
+#   bash scripts/plant-faults.sh [-c COMMIT] [-o TABLE] [-k] [-s SKIP] [NAME-REGEX]
 # -c: the commit whose tests are measured (default HEAD); -o: the result table
-# (default plant-faults-<commit>.txt); -k: keep the scratch tree and its build for
-# a later run. Packaging, the Windows cross-build and benchmarks are left out.
+# (default plant-faults-<commit>.txt, appended to); -k: keep the scratch tree and its
+# build for a later run; -s: leave out the first SKIP faults (to resume a run).
+# Packaging, the Windows cross-build and benchmarks are left out. Links with lld
+# when it is there: each fault relinks every program and test.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-commit=HEAD table= keep=0
-while getopts c:o:k option; do
+commit=HEAD table= keep=0 skip=0
+while getopts c:o:ks: option; do
     case $option in
         c) commit=$OPTARG ;;
         o) table=$OPTARG ;;
         k) keep=1 ;;
+        s) skip=$OPTARG ;;
         *) exit 2 ;;
     esac
 done
@@ -37,13 +40,16 @@ cleanup() {
 }
 trap cleanup EXIT
 build="$scratch/build"
+linker=
+if command -v ld.lld >/dev/null; then linker=-fuse-ld=lld; fi
 cmake -S "$scratch" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIH_WARNINGS_AS_ERRORS=ON \
-    -DSIH_BUILD_BENCHMARKS=OFF -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache >/dev/null
+    -DSIH_BUILD_BENCHMARKS=OFF -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache \
+    ${linker:+"-DCMAKE_EXE_LINKER_FLAGS=$linker"} >/dev/null
 cmake --build "$build" >/dev/null
 
 run_suite() { # prints the first failing test, or nothing
     rm -f "$build/Testing/Temporary/LastTestsFailed.log"
-    (cd "$build" && QT_QPA_PLATFORM=offscreen ctest --stop-on-failure --timeout 120 -E "$excluded" \
+    (cd "$build" && QT_QPA_PLATFORM=offscreen ctest --stop-on-failure -j2 --timeout 120 -E "$excluded" \
         >"$build/last-run.log" 2>&1) || true
     if [[ -f $build/Testing/Temporary/LastTestsFailed.log ]]; then
         sed -n 's/^[0-9]*://p' "$build/Testing/Temporary/LastTestsFailed.log" | head -1
@@ -80,11 +86,13 @@ open(path, "w", encoding="utf-8").write(text.replace(old, new, 1))
 PY
 }
 
-printf '%-36s %-40s %s\n' fault file "caught by" >"$table"
-caught=0 total=0
+[[ -s $table ]] || printf '%-36s %-40s %s\n' fault file "caught by" >"$table"
+caught=0 total=0 index=0
 while IFS='|' read -r name file; do
     name="$(echo "${name#@@ }" | xargs)" file="$(echo "$file" | xargs)"
     [[ $name =~ $only ]] || continue
+    index=$((index + 1))
+    [[ $index -gt $skip ]] || continue
     total=$((total + 1))
     git -C "$scratch" checkout -q -- .
     if ! apply "$name" "$file"; then

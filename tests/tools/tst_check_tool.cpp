@@ -41,12 +41,6 @@ Outcome Run(const QStringList& arguments, const std::string& input = {})
     return outcome;
 }
 
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 void WriteFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
@@ -307,120 +301,6 @@ private slots:
             names << QString::fromStdString(name);
         }
         QCOMPARE(names, expected);
-    }
-
-    void composeRefuses_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("message");
-
-        const QString prefix = QStringLiteral("silent-install-helper-check: compose: ");
-        QTest::newRow("unknown name")
-            << QStringList{"SaveSpool=1", "SaveSpol=1"} << CheckExit::Problems
-            << prefix + "argument 2 \"SaveSpol\": Invalid configuration name. Did you mean \"SaveSpool\"?\n";
-        QTest::newRow("invalid value")
-            << QStringList{"ContingencyPrinterCache=05"} << CheckExit::Problems
-            << prefix + "argument 1 \"ContingencyPrinterCache\": Invalid configuration value. Expected whole number "
-                        "from 0 to 20, no leading zeros; found \"05\".\n";
-        QTest::newRow("HostAddress twice")
-            << QStringList{"HostAddress=https://a:1", "hostaddress=https://b:1"} << CheckExit::Problems
-            << prefix + "argument 2 \"hostaddress\": A setting with this name already exists. Argument 1 has the "
-                        "same name, \"HostAddress\".\n";
-        QTest::newRow("empty value") << QStringList{"WorkFolder="} << CheckExit::Problems
-                                     << prefix + "argument 1 \"WorkFolder\": The Value field is required.\n";
-        QTest::newRow("empty name") << QStringList{"=1"} << CheckExit::Problems
-                                    << prefix + "argument 1 \"\": The Name field is required.\n";
-        QTest::newRow("every refusal is listed")
-            << QStringList{"HttpTimeout=1.5", "Foo=1"} << CheckExit::Problems
-            << prefix
-                   + "argument 1 \"HttpTimeout\": Invalid configuration value. Expected digits only; found \"1.5\".\n"
-                   + prefix + "argument 2 \"Foo\": Invalid configuration name.\n";
-        QTest::newRow("not NAME=VALUE")
-            << QStringList{"SaveSpool=1", "SaveSpool"} << CheckExit::UsageOrIo
-            << prefix + "argument 2 \"SaveSpool\" is not NAME=VALUE\nTry \"silent-install-helper-check --help\".\n";
-    }
-
-    void composeRefuses()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, code);
-        QFETCH(QString, message);
-
-        const Outcome printed = Run(QStringList{"compose"} + arguments);
-        QCOMPARE(printed.code, code);
-        QCOMPARE(printed.err, message);
-        QCOMPARE(printed.out, QString());
-
-        QTemporaryDir dir;
-        const QString target = dir.filePath(QStringLiteral("settings.json"));
-        QCOMPARE(Run(QStringList{"compose", "-o", target} + arguments).code, code);
-        QVERIFY(!QFile::exists(target));
-    }
-
-    // compose --from: the file as the program opens it, then the arguments as the
-    // editor applies them; a file with problems is refused whole, as validate sees it.
-    void composeFromFile_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QByteArray>("result"); // standard output, or standard error when refused
-
-        const QByteArray exported("{\r\n"
-                                  "    \"HostAddress\": \"https://10.0.0.5:56569\",\r\n"
-                                  "    \"SaveSpool\": \"TRUE\",\r\n"
-                                  "    \"BlockCopies\": \"007\"\r\n"
-                                  "}\r\n");
-        QTest::newRow("no arguments: the same bytes") << exported << QStringList() << CheckExit::Valid << exported;
-        QTest::newRow("replaced in place, new ones appended")
-            << exported << QStringList{"blockcopies=3", "WorkFolder=C:\\x", "SaveSpool=0"} << CheckExit::Valid
-            << QByteArray("{\r\n"
-                          "    \"HostAddress\": \"https://10.0.0.5:56569\",\r\n"
-                          "    \"SaveSpool\": \"false\",\r\n"
-                          "    \"BlockCopies\": \"3\",\r\n"
-                          "    \"WorkFolder\": \"C:\\\\x\"\r\n"
-                          "}\r\n");
-        QTest::newRow("HostAddress missing: first, from an argument")
-            << QByteArray("{\"SaveSpool\": \"1\"}") << QStringList{"HostAddress=http://h:1"} << CheckExit::Valid
-            << QByteArray("{\r\n    \"HostAddress\": \"http://h:1\",\r\n    \"SaveSpool\": \"1\"\r\n}\r\n");
-        const QByteArray prefix("silent-install-helper-check: compose: ");
-        QTest::newRow("file and argument problems, all of them")
-            << QByteArray("{\"HostAddress\": \"https://h:1\", \"SaveSpol\": \"1\", \"BlockCopies\": 3}")
-            << QStringList{"HttpTimeout=x"} << CheckExit::Problems
-            << prefix + "FILE: member 2 \"SaveSpol\": Invalid configuration name. Did you mean \"SaveSpool\"?\n"
-                   + prefix + "FILE: member 3 \"BlockCopies\": Invalid configuration value. Expected a JSON string; "
-                              "found the number 3 (write \"3\").\n"
-                   + prefix + "argument 1 \"HttpTimeout\": Invalid configuration value. Expected digits only; found "
-                              "\"x\".\n";
-        QTest::newRow("malformed") << QByteArray("{\"HostAddress\" \"https://h:1\"}") << QStringList()
-                                   << CheckExit::Problems
-                                   << prefix + "FILE: line 1, column 28: Malformed JSON.";
-    }
-
-    void composeFromFile()
-    {
-        QFETCH(QByteArray, file);
-        QFETCH(QStringList, arguments);
-        QFETCH(int, code);
-        QFETCH(QByteArray, result);
-
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("settings.json"));
-        WriteFile(path, file);
-        const Outcome printed = Run(QStringList{"compose", "--from", path} + arguments);
-        QCOMPARE(printed.code, code);
-        if (code != CheckExit::Valid) {
-            QCOMPARE(printed.out, QString());
-            QVERIFY2(printed.err.toUtf8().startsWith(result.replace("FILE", path.toUtf8())), qPrintable(printed.err));
-            return;
-        }
-        QCOMPARE(printed.err, QString());
-        QCOMPARE(printed.out.toUtf8(), result);
-        // Written over the file it came from, and accepted by validate.
-        QCOMPARE(Run(QStringList{"compose", "--from", path, "-o", path} + arguments).code, CheckExit::Valid);
-        QCOMPARE(ReadFile(path), result);
-        QCOMPARE(Run({"validate", path}).code, CheckExit::Valid);
     }
 
     void jsonReport()
