@@ -9,7 +9,7 @@
 // the user nobody where a permission is the point (the save dialog, which is not
 // under test, still runs as root). Without root they run as the user itself.
 
-#include "app_test_support.h"
+#include "widget_test_support.h"
 
 #include "basetablewidget.h"
 #include "fileexporteddialog.h"

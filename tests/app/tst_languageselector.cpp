@@ -1,4 +1,4 @@
-#include "app_test_support.h"
+#include "widget_test_support.h"
 
 #include "basetablewidget.h"
 #include "fonts.h"

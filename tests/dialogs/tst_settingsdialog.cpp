@@ -1,4 +1,4 @@
-#include "dialog_test_support.h"
+#include "widget_test_support.h"
 
 #include "fonts.h"
 #include "globalize.h"
@@ -122,7 +122,7 @@ private:
 private slots:
     void initTestCase()
     {
-        MuteOffscreenPlatformNotices();
+        QuietOffscreenNotices();
         FontUtil::Setup();
     }
 
@@ -269,23 +269,19 @@ private slots:
         SettingsDialog dialog(&host, &host.rows, &host.catalogue);
         dialog.SetupAddSetting();
 
-        bool leftOpen = false;
-        auto poll = WhenModal<SettingsDialog>(
-            [&](SettingsDialog* modal) {
-                QCOMPARE(modal, &dialog);
-                const Form form(modal);
-                QTest::keyClicks(form.name, typedName);
-                form.value->setFocus(Qt::TabFocusReason);
-                QTest::keyClicks(form.value, typedValue);
-                QVERIFY(form.action->isEnabled());
-                QCOMPARE(host.refreshCount, 0);
-                QTest::mouseClick(form.action, Qt::LeftButton);
-            },
-            &leftOpen);
-        dialog.exec();
-        QVERIFY(!poll->isActive());
+        bool leftOpen = true;
+        QVERIFY(RunWithModal([&] { dialog.exec(); }, [&](QWidget* modal) {
+            QCOMPARE(modal, &dialog);
+            const Form form(&dialog);
+            QTest::keyClicks(form.name, typedName);
+            form.value->setFocus(Qt::TabFocusReason);
+            QTest::keyClicks(form.value, typedValue);
+            QVERIFY(form.action->isEnabled());
+            QCOMPARE(host.refreshCount, 0);
+            QTest::mouseClick(form.action, Qt::LeftButton);
+            leftOpen = dialog.isVisible();
+        }));
         QVERIFY(!leftOpen);
-        QVERIFY(!dialog.isVisible());
 
         QCOMPARE(host.refreshCount, 1);
         const std::string key = storedName.toStdString();

@@ -1,4 +1,4 @@
-#include "dialog_test_support.h"
+#include "widget_test_support.h"
 
 #include "fonts.h"
 #include "globalize.h"
