@@ -2,8 +2,9 @@
 # screenshots: start_xvfb FOLDER [XVFB-ARGUMENTS...] starts a private X server on a
 # display that the server picks itself (-displayfd: the first free number, so runs
 # side by side never collide), exports DISPLAY and sets xvfb_pid; the caller stops
-# the server. The server's log goes to FOLDER/xvfb.log. Returns 1 when no server
-# answers within 10 s.
+# the server. The server's log goes to FOLDER/xvfb.log. With SIH_XVFB_COOKIE set,
+# the cookie is added to $XAUTHORITY for the chosen display (for a server started
+# with -auth). Returns 1 when no server answers within 10 s.
 start_xvfb() {
     local folder="$1" number=
     shift
@@ -20,5 +21,10 @@ start_xvfb() {
     done
     [[ -n $number ]] || return 1
     export DISPLAY=":$number"
-    timeout 5 xdpyinfo >/dev/null 2>&1
+    [[ -z ${SIH_XVFB_COOKIE:-} ]] || xauth -q -f "$XAUTHORITY" add "$DISPLAY" . "$SIH_XVFB_COOKIE"
+    for _ in {1..50}; do
+        timeout 5 xdpyinfo >/dev/null 2>&1 && return 0
+        sleep 0.2
+    done
+    return 1
 }
