@@ -791,27 +791,6 @@ private slots:
         QCOMPARE(Table()->rowCount(), 1);
     }
 
-    void portugueseWindow()
-    {
-        Globalize::LoadLanguage(1046);
-        SettingsJson = nullptr;
-        // The catalogue was built in English; the window's own fill follows the new language.
-        SilentInstallHelperWindow portuguese;
-        auto child = [&portuguese](const char* name) {
-            return portuguese.findChild<QWidget*>(QString::fromLatin1(name));
-        };
-        QCOMPARE(qobject_cast<QLabel*>(child("lblSettings"))->text(), QStringLiteral("Configurações"));
-        QCOMPARE(child("btnAdd")->toolTip(), QStringLiteral("Adicionar"));
-        QCOMPARE(child("btnEdit")->toolTip(), QStringLiteral("Editar"));
-        QCOMPARE(child("btnDelete")->toolTip(), QStringLiteral("Excluir"));
-        QCOMPARE(child("btnExport")->toolTip(), QStringLiteral("Exportar"));
-        QCOMPARE(child("btnDelete")->accessibleName(), QStringLiteral("Excluir"));
-        QTableWidget* table = portuguese.SettingsTable();
-        QCOMPARE(table->rowCount(), 1);
-        QCOMPARE(table->item(0, 2)->text(), QStringLiteral("Endereço para conexão com o Orvane Print Host."));
-        QCOMPARE(table->horizontalHeaderItem(0)->text(), QStringLiteral("Nome"));
-        QCOMPARE(table->horizontalHeaderItem(2)->text(), QStringLiteral("Descrição"));
-    }
 };
 
 QTEST_MAIN(TestMainWindow)
