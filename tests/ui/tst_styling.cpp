@@ -55,6 +55,27 @@ private slots:
         QCOMPARE(ThemedImagePath(QStringLiteral("add.png")), QStringLiteral(":/images/windows/light/add.png"));
     }
 
+    // A focused field shows the accent along its bottom edge; one without focus does not.
+    void focusedFieldShowsTheAccent()
+    {
+        QWidget window;
+        auto* focused = new QLineEdit(&window);
+        auto* other = new QLineEdit(&window);
+        other->move(0, 40);
+        SetLineEditStyle(focused);
+        SetLineEditStyle(other);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        focused->setFocus();
+        QVERIFY(QTest::qWaitFor([focused] { return focused->hasFocus(); }));
+        const auto bottom = [](QLineEdit* edit) {
+            const QImage image = edit->grab().toImage();
+            return image.pixelColor(image.width() / 2, image.height() - 1).rgb();
+        };
+        const QRgb accent = GetSystemColor(UIColorType::AccentLight1).rgb();
+        QCOMPARE(bottom(focused), accent);
+        QVERIFY(bottom(other) != accent);
+    }
 };
 
 QTEST_MAIN(TestStyling)
