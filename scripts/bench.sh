@@ -8,7 +8,6 @@
 #   bash scripts/bench.sh                 # build folder ./build-bench
 #   SIH_BENCH_BUILD_DIR=/tmp/b SIH_BENCH_RUNS=21 bash scripts/bench.sh
 #   SIH_SKIP_SETUP=1 bash scripts/bench.sh   # do not check the installed packages
-#   SIH_DISPLAY_FIRST=111 SIH_DISPLAY_LAST=119 bash scripts/bench.sh   # X displays to try
 #
 # Benchmarks print figures; they pass or fail nothing. The exit code is non-zero
 # only when a program could not be built or did not report.
@@ -125,33 +124,13 @@ CONF
 portal_set silent --delay-ms 3000
 portal_set answering --color-scheme 1
 
-# A private X server on the first free display of 90..99.
-display=
-for n in $(seq "${SIH_DISPLAY_FIRST:-90}" "${SIH_DISPLAY_LAST:-99}"); do
-    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in {1..50}; do
-        kill -0 "$xvfb_pid" 2>/dev/null || break
-        if DISPLAY=":$n" timeout 2 xdpyinfo >/dev/null 2>&1; then
-            # The server that answers must be ours: its lock file names our process.
-            if [[ $(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null) == "$xvfb_pid" ]]; then
-                display=":$n"
-                break 2
-            fi
-            break
-        fi
-        sleep 0.1
-    done
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-    xvfb_pid=
-done
-if [ -z "$display" ]; then
-    echo "no Xvfb server could be started on a free display" >&2
+# A private X server on a display of its own choosing.
+source "$root/tests/support/xvfb.sh"
+if ! start_xvfb "$work"; then
+    echo "no Xvfb server could be started" >&2
     exit 1
 fi
-QT_QPA_PLATFORM=xcb DISPLAY=$display startup_set xvfb
+QT_QPA_PLATFORM=xcb startup_set xvfb
 
 echo "in-process operations: $runs repetitions each" >&2
 QT_QPA_PLATFORM=offscreen run_logged "$bench/bench_micro" --benchmark_repetitions="$runs" \

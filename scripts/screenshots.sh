@@ -7,10 +7,10 @@
 # dialog and the export notice.
 #
 # Usage: scripts/screenshots.sh [build-folder]   (default ./build, built if needed)
-#        SIH_DISPLAY_FIRST / SIH_DISPLAY_LAST: the X displays to try (default 80..99)
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+source "$root/tests/support/xvfb.sh"
 build="${1:-$root/build}"
 out="$root/docs/screenshots"
 [ -x "$build/app/silent-install-helper" ] && [ -x "$build/tests/ui/fake_portal" ] || SIH_BUILD_DIR="$build" "$root/scripts/build.sh"
@@ -23,14 +23,6 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-
-free_display() {
-    for n in $(seq "${SIH_DISPLAY_FIRST:-80}" "${SIH_DISPLAY_LAST:-99}"); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { echo "$n"; return; }
-    done
-    echo "no free X display" >&2
-    exit 1
-}
 
 wait_for() { # seconds command...
     local deadline=$((SECONDS + $1))
@@ -52,12 +44,8 @@ shoot() { # theme
     local theme="$1" scheme=0
     [ "$theme" = dark ] && scheme=1
 
-    local display
-    display=":$(free_display)"
-    Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-    pids+=($!)
-    export DISPLAY="$display"
-    wait_for 10 xdpyinfo
+    start_xvfb "$work" || { echo "no X server could be started" >&2; exit 1; }
+    pids+=("$xvfb_pid")
 
     # A private session bus, so that only the test portal answers for the desktop.
     cat >"$work/bus.conf" <<CONF

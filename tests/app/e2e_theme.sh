@@ -57,26 +57,9 @@ fail() {
 }
 
 # --- a private X server, bus and portal ------------------------------------------
-display=
-for n in {111..119}; do
-    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in {1..50}; do
-        kill -0 "$xvfb_pid" 2>/dev/null || break
-        if DISPLAY=":$n" timeout 2 xdpyinfo >/dev/null 2>&1; then
-            # The server that answers must be ours: its lock file names our process.
-            [[ $(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null) == "$xvfb_pid" ]] && display=":$n"
-            break
-        fi
-        sleep 0.1
-    done
-    [[ -n $display ]] && { pids+=("$xvfb_pid"); break; }
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-done
-[[ -n $display ]] || fail "no X server could be started on displays :111 to :119"
-export DISPLAY=$display
+source "$(dirname "${BASH_SOURCE[0]}")/../support/xvfb.sh"
+start_xvfb "$work" || fail "no X server could be started"
+pids+=("$xvfb_pid")
 
 mkdir -p "$work/home" "$work/runtime" "$work/bus" && chmod 700 "$work/runtime"
 export HOME=$work/home XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=xcb

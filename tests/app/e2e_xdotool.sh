@@ -74,33 +74,9 @@ fail() {
     exit 1
 }
 
-# --- a private X server on the first free display of 90..99 -------------------
-display=
-for n in {90..99}; do
-    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-    # No reset when the last client leaves: a resetting server refuses connections.
-    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in {1..50}; do
-        kill -0 "$xvfb_pid" 2>/dev/null || break
-        # The server that answers must be ours: its lock file names our process.
-        if DISPLAY=":$n" timeout 2 xdpyinfo >/dev/null 2>&1; then
-            owner=$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)
-            if [[ $owner == "$xvfb_pid" ]] && kill -0 "$xvfb_pid" 2>/dev/null; then
-                display=":$n"
-                break 2
-            fi
-            break
-        fi
-        sleep 0.1
-    done
-    # Taken by someone else in the meantime, or too slow: try the next number.
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-    xvfb_pid=
-done
-[[ -n $display ]] || fail "no X server could be started on displays :90 to :99"
-export DISPLAY=$display
+# --- a private X server --------------------------------------------------------
+source "$(dirname "${BASH_SOURCE[0]}")/../support/xvfb.sh"
+start_xvfb "$work" || fail "no X server could be started"
 
 # A clean session: private home, X11 platform, no desktop integration that could
 # replace the toolkit's own file dialog.

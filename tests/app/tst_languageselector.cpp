@@ -1,4 +1,4 @@
-#include "app_test_support.h"
+#include "widget_test_support.h"
 
 #include "basetablewidget.h"
 #include "fonts.h"
@@ -69,44 +69,6 @@ private slots:
         QLocale::setDefault(QLocale::c());
     }
 
-    void formAndTexts()
-    {
-        auto* list = Child<QComboBox>("cbxLanguages");
-        QVERIFY(list != nullptr);
-        const QStringList entries{QStringLiteral("English - United States"), QStringLiteral("Português - Brasil"),
-                                  QStringLiteral("Español - España"),        QStringLiteral("Deutsch - Deutschland"),
-                                  QStringLiteral("Français - France"),       QStringLiteral("Italiano - Italia")};
-        QCOMPARE(list->count(), entries.size());
-        for (int i = 0; i < list->count(); ++i) {
-            QCOMPARE(list->itemText(i), entries[i]);
-            QVERIFY(list->itemIcon(i).isNull());
-            QVERIFY(!list->itemData(i, Qt::UserRole).isValid());
-        }
-        QCOMPARE(list->currentIndex(), 0);
-
-        QCOMPARE(int(selector->windowFlags()), 0x0A041001);
-        QCOMPARE(selector->size(), QSize(331, 235));
-        QCOMPARE(selector->minimumSize(), QSize(331, 235));
-        QCOMPARE(selector->maximumSize(), QSize(331, 235));
-        QVERIFY(!selector->isModal());
-
-        QCOMPARE(selector->windowTitle(), QStringLiteral("Orvane Print Agent - Silent Install Helper"));
-        QCOMPARE(Child<QLabel>("lblLanguageSelectorTitle")->text(), QStringLiteral("Choose language"));
-        QCOMPARE(Child<QLabel>("lblLanguageSelectorInfo")->text(), QStringLiteral("Select the interface language:"));
-        auto* select = Child<QPushButton>("btnSelect");
-        auto* close = Child<QPushButton>("btnClose");
-        QCOMPARE(select->text(), QStringLiteral("Select"));
-        QCOMPARE(close->text(), QStringLiteral("Close"));
-        QVERIFY(select->isDefault());
-        QVERIFY(!close->isDefault());
-        QVERIFY(!select->autoDefault());
-        QVERIFY(!close->autoDefault());
-
-        // Nothing shows focus at first.
-        QCOMPARE(QApplication::focusWidget(), Child<QWidget>("lblLanguageSelectorTitle"));
-        QVERIFY(selector->mainWindow() == nullptr);
-    }
-
     void textsStayEnglishWhateverTheLocale_data()
     {
         QTest::addColumn<QString>("locale");
@@ -123,22 +85,6 @@ private slots:
         QCOMPARE(other.findChild<QLabel*>(QStringLiteral("lblLanguageSelectorTitle"))->text(),
                  QStringLiteral("Choose language"));
         QCOMPARE(other.findChild<QComboBox*>(QStringLiteral("cbxLanguages"))->currentIndex(), 0);
-    }
-
-    void tabOrder()
-    {
-        auto* list = Child<QComboBox>("cbxLanguages");
-        list->setFocus(Qt::TabFocusReason);
-        QCOMPARE(QApplication::focusWidget(), list);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), Child<QWidget>("btnSelect"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), Child<QWidget>("btnClose"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
-        QCOMPARE(QApplication::focusWidget(), Child<QWidget>("btnSelect"));
-        // The keys moved the focus only.
-        QVERIFY(selector->isVisible());
-        QVERIFY(selector->mainWindow() == nullptr);
     }
 
     void returnSelects_data()

@@ -1,4 +1,4 @@
-#include "dialog_test_support.h"
+#include "widget_test_support.h"
 
 #include "fonts.h"
 #include "globalize.h"
@@ -42,50 +42,6 @@ private slots:
     {
         Globalize::LoadLanguage(DefaultLocaleId);
         SettingsDataMapper();
-    }
-
-    void construction()
-    {
-        TestHost host;
-        SettingsTableWidget* table = host.table;
-        QCOMPARE(table->geometry(), QRect(29, 85, 862, 427));
-        QCOMPARE(table->columnCount(), 3);
-        QCOMPARE(table->horizontalHeader()->defaultSectionSize(), 286);
-        for (int column = 0; column < 3; ++column) {
-            QCOMPARE(table->columnWidth(column), 286);
-        }
-        QCOMPARE(table->editTriggers(), QAbstractItemView::NoEditTriggers);
-        QCOMPARE(table->selectionMode(), QAbstractItemView::SingleSelection);
-        QCOMPARE(table->selectionBehavior(), QAbstractItemView::SelectRows);
-        QCOMPARE(table->focusPolicy(), Qt::StrongFocus);
-        QCOMPARE(table->frameStyle(), 0);
-        QVERIFY(!table->showGrid());
-        QVERIFY(table->alternatingRowColors());
-        QVERIFY(table->verticalHeader()->isHidden());
-        QCOMPARE(table->horizontalHeader()->defaultAlignment(), Qt::AlignLeft);
-        QVERIFY(!table->horizontalHeader()->highlightSections());
-        QVERIFY(!table->HasRowSelection());
-        QVERIFY(table->tabKeyNavigation());
-    }
-
-    void headerLabelsFollowTheLanguageLoadedBeforeConstruction()
-    {
-        const auto labels = [](const QTableWidget& table) {
-            QStringList texts;
-            for (int column = 0; column < table.columnCount(); ++column) {
-                texts.append(table.horizontalHeaderItem(column)->text());
-            }
-            return texts;
-        };
-        QPushButton next;
-        SettingsTableWidget english(&next, nullptr);
-        QCOMPARE(labels(english), QStringList({"Name", "Value", "Description"}));
-
-        Globalize::LoadLanguage(3082);
-        SettingsTableWidget spanish(&next, nullptr);
-        QCOMPARE(labels(spanish), QStringList({"Nombre", "Valor", QStringLiteral("Descripción")}));
-        // Looked up once: a table built earlier keeps its language.
-        QCOMPARE(labels(english), QStringList({"Name", "Value", "Description"}));
     }
 
     void keyboardWalk_data()
@@ -186,58 +142,6 @@ private slots:
         QCOMPARE(SelectedRows(host.table), QList<int>{1});
     }
 
-    void emptyTable()
-    {
-        TestHost host;
-        RemoveSetting(host.rows, SettingName::HostAddress);
-        host.RefreshSettingsTable();
-        QCOMPARE(host.table->rowCount(), 0);
-        QVERIFY(Activate(host));
-
-        TabIntoTable(host);
-        QVERIFY(host.table->hasFocus());
-        QVERIFY(!host.table->HasRowSelection());
-
-        QTest::keyClick(host.table, Qt::Key_Down);
-        QVERIFY(SelectedRows(host.table).isEmpty());
-        QVERIFY(host.table->HasRowSelection());
-        QVERIFY(host.table->hasFocus());
-
-        QTest::keyClick(host.table, Qt::Key_Down);
-        QVERIFY(!host.table->HasRowSelection());
-        QVERIFY(host.addButton->hasFocus());
-    }
-
-    void focusInForOtherReasonsRunsNoHandling_data()
-    {
-        QTest::addColumn<int>("reason");
-        QTest::newRow("mouse") << int(Qt::MouseFocusReason);
-        QTest::newRow("backtab") << int(Qt::BacktabFocusReason);
-        QTest::newRow("other") << int(Qt::OtherFocusReason);
-        QTest::newRow("shortcut") << int(Qt::ShortcutFocusReason);
-    }
-
-    void focusInForOtherReasonsRunsNoHandling()
-    {
-        QFETCH(int, reason);
-        TestHost host(TwoMoreRows);
-        QVERIFY(Activate(host));
-        host.addButton->setFocus(Qt::OtherFocusReason);
-
-        host.table->setFocus(static_cast<Qt::FocusReason>(reason));
-        QVERIFY(host.table->hasFocus());
-        QVERIFY(SelectedRows(host.table).isEmpty());
-        // The view's own focus-in would have made the first cell current.
-        QCOMPARE(host.table->currentRow(), -1);
-        QVERIFY(!host.table->HasRowSelection());
-
-        // Tab focus given programmatically is handled like a real Tab.
-        host.addButton->setFocus(Qt::OtherFocusReason);
-        host.table->setFocus(Qt::TabFocusReason);
-        QCOMPARE(SelectedRows(host.table), QList<int>{0});
-        QVERIFY(host.table->HasRowSelection());
-    }
-
     void clickThenDownWalksFromTheClickedRow()
     {
         TestHost host(TwoMoreRows);
@@ -252,29 +156,6 @@ private slots:
         QCOMPARE(SelectedRows(host.table), QList<int>{2});
     }
 
-    void otherKeysReachTheWindow_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::newRow("return") << int(Qt::Key_Return);
-        QTest::newRow("enter") << int(Qt::Key_Enter);
-        QTest::newRow("delete") << int(Qt::Key_Delete);
-        QTest::newRow("f5") << int(Qt::Key_F5);
-    }
-
-    void otherKeysReachTheWindow()
-    {
-        QFETCH(int, key);
-        TestHost host(TwoMoreRows);
-        QVERIFY(Activate(host));
-        TabIntoTable(host);
-        QTest::keyClick(host.table, Qt::Key_Down);
-
-        QTest::keyClick(host.table, static_cast<Qt::Key>(key));
-        QCOMPARE(host.receivedKeys, QList<int>{key});
-        // The key leaves the walk alone.
-        QCOMPARE(SelectedRows(host.table), QList<int>{1});
-        QVERIFY(host.table->hasFocus());
-    }
 };
 
 QTEST_MAIN(TestSettingsTable)

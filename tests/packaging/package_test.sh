@@ -192,31 +192,16 @@ done < <(readelf -d "$binary" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
 # --- Extracted program on its own X display ------------------------------------
 
 export XAUTHORITY="$scratch/Xauthority"
-cookie="$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')"
+SIH_XVFB_COOKIE="$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')"
 # The server loads every cookie in the file; the display number is added for the
 # client once Xvfb has chosen it.
 touch "$XAUTHORITY"
-xauth -q -f "$XAUTHORITY" add ":0" . "$cookie"
-Xvfb -displayfd 3 -auth "$XAUTHORITY" -nolisten tcp -screen 0 1280x800x24 \
-    3>"$scratch/display" >"$scratch/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-    [[ -s "$scratch/display" ]] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-done
-number="$(tr -dc 0-9 <"$scratch/display")"
-if [[ -z "$number" ]]; then
+xauth -q -f "$XAUTHORITY" add ":0" . "$SIH_XVFB_COOKIE"
+source "$(dirname "${BASH_SOURCE[0]}")/../support/xvfb.sh"
+if ! start_xvfb "$scratch" -auth "$XAUTHORITY"; then
     cat "$scratch/xvfb.log"
-    die "Xvfb did not report a display within 10 s"
+    die "Xvfb did not serve a display within 10 s"
 fi
-export DISPLAY=":$number"
-xauth -q -f "$XAUTHORITY" add "$DISPLAY" . "$cookie"
-for _ in $(seq 1 50); do
-    timeout 5 xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.2
-done
-timeout 5 xdpyinfo >/dev/null 2>&1 || die "display $DISPLAY did not answer xdpyinfo"
 pass "Xvfb serves $DISPLAY"
 
 # The user's desktop stays out of the run: X11 only, no session bus, private home.

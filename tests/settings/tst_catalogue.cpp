@@ -16,42 +16,6 @@ private slots:
         SettingsDataMapper();
     }
 
-    void contentsAndOrder()
-    {
-        const SettingsMap map = GetSettingsMap();
-        QCOMPARE(map.size(), std::size_t(56));
-        QCOMPARE(map.begin()->first, std::string("AllowJobTitleChange"));
-        QVERIFY(std::is_sorted(map.begin(), map.end(),
-                               [](const auto& a, const auto& b) { return a.first < b.first; }));
-
-        auto position = [&map](const std::string& name) {
-            return std::distance(map.begin(), map.find(name));
-        };
-        QVERIFY(position("SNMPQueryInterval") < position("SaveSpool"));
-        QVERIFY(position("DisableParser") < position("DisabledDriverList"));
-        QVERIFY(position("EnableSecurePrint") < position("EnabledDriverList"));
-        QVERIFY(position("ForceSecurity") < position("ForcedOldPCLXLConversion"));
-
-        int counts[5] = {};
-        int suggested = 0;
-        for (const auto& [name, mapping] : map) {
-            ++counts[static_cast<int>(mapping.kind)];
-            suggested += mapping.suggested ? 1 : 0;
-        }
-        QCOMPARE(counts[int(SettingValueKind::Boolean)], 34);
-        QCOMPARE(counts[int(SettingValueKind::Integer)], 14);
-        QCOMPARE(counts[int(SettingValueKind::Text)], 6);
-        QCOMPARE(counts[int(SettingValueKind::Address)], 2);
-        QCOMPARE(counts[int(SettingValueKind::Decimal)], 0);
-        QCOMPARE(suggested, 53);
-        for (const std::string& hidden : {SettingName::EnableProxy, SettingName::EnableAuditing, SettingName::AuditingFolder}) {
-            QVERIFY(!map.at(hidden).suggested);
-        }
-        QCOMPARE(map.at(SettingName::ContingencyPrinterCache).kind, SettingValueKind::Integer);
-        QCOMPARE(map.at(SettingName::ReleaserAddress).kind, SettingValueKind::Address);
-        QCOMPARE(map.at(SettingName::WorkFolder).kind, SettingValueKind::Text);
-    }
-
     void descriptionsFollowLanguage()
     {
         const SettingsMap english = GetSettingsMap();

@@ -7,15 +7,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
 
 class TestDocument : public QObject {
     Q_OBJECT
@@ -67,89 +58,6 @@ private slots:
         QCOMPARE(SettingsJson.size(), rows.size());
     }
 
-    void insertionOrderAndTableOrder()
-    {
-        SetSettingValue(rows, "ReleaserAddress", "https://10.0.0.2:8443");
-        SetSettingValue(rows, "BlockCopies", "5");
-        auto jsonNames = [] {
-            QStringList names;
-            for (const auto& item : SettingsJson.items()) {
-                names << QString::fromStdString(item.key());
-            }
-            return names;
-        };
-        auto rowNames = [this] {
-            QStringList names;
-            for (const auto& [name, value] : rows) {
-                names << QString::fromStdString(name);
-            }
-            return names;
-        };
-        QCOMPARE(jsonNames(), QStringList({"HostAddress", "ReleaserAddress", "BlockCopies"}));
-        QCOMPARE(rowNames(), QStringList({"BlockCopies", "HostAddress", "ReleaserAddress"}));
-
-        SetSettingValue(rows, "ReleaserAddress", "https://10.0.0.3:8443");
-        QCOMPARE(jsonNames(), QStringList({"HostAddress", "ReleaserAddress", "BlockCopies"}));
-        QCOMPARE(SettingsJson["ReleaserAddress"].get<std::string>(), std::string("https://10.0.0.3:8443"));
-
-        RemoveSetting(rows, "ReleaserAddress");
-        QCOMPARE(jsonNames(), QStringList({"HostAddress", "BlockCopies"}));
-        QCOMPARE(rowNames(), QStringList({"BlockCopies", "HostAddress"}));
-        RemoveSetting(rows, "ReleaserAddress");
-        RemoveSetting(rows, "blockcopies"); // removal matches exactly
-        QCOMPARE(jsonNames(), QStringList({"HostAddress", "BlockCopies"}));
-
-        SetSettingValue(rows, "ReleaserAddress", "https://10.0.0.2:8443");
-        QCOMPARE(jsonNames(), QStringList({"HostAddress", "BlockCopies", "ReleaserAddress"}));
-    }
-
-    void exactFileBytes()
-    {
-        SetSettingValue(rows, "WorkFolder", "C:\\Orvane\\Área de trabalho \"x\"/\t\b\f\r\n\x01\x1f\x7f");
-        SetSettingValue(rows, "SaveSpool", "1");
-        SetSettingValue(rows, "AuditingFolder", "审计 😀");
-        RemoveSetting(rows, "SaveSpool");
-        SetSettingValue(rows, "SaveSpool", "0");
-
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("settings.json"));
-        SaveJsonToWFile(path.toStdWString(), SettingsJson);
-        const QByteArray expected =
-            "{\r\n"
-            "    \"HostAddress\": \"https://127.0.0.1:56569\",\r\n"
-            "    \"WorkFolder\": \"C:\\\\Orvane\\\\\xC3\x81rea de trabalho \\\"x\\\"/\\t\\b\\f\\r\\n\\u0001\\u001f\x7f\",\r\n"
-            "    \"AuditingFolder\": \"\xE5\xAE\xA1\xE8\xAE\xA1 \xF0\x9F\x98\x80\",\r\n"
-            "    \"SaveSpool\": \"false\"\r\n"
-            "}\r\n";
-        QCOMPARE(ReadFile(path), expected);
-
-        // A second export replaces the whole file.
-        RemoveSetting(rows, "WorkFolder");
-        RemoveSetting(rows, "AuditingFolder");
-        RemoveSetting(rows, "SaveSpool");
-        SaveJsonToWFile(path.toStdWString(), SettingsJson);
-        QCOMPARE(ReadFile(path), QByteArray("{\r\n    \"HostAddress\": \"https://127.0.0.1:56569\"\r\n}\r\n"));
-
-        RemoveSetting(rows, "HostAddress");
-        SaveJsonToWFile(path.toStdWString(), SettingsJson);
-        QCOMPARE(ReadFile(path), QByteArray("{}\r\n"));
-    }
-
-    // The failure is an I/O failure of the stream category, as a stream's would be;
-    // how every kind of target is written or refused is the export's test on a
-    // real file system.
-    void emptyPathFailsToOpen()
-    {
-        try {
-            SaveJsonToWFile(std::wstring(), SettingsJson);
-            QFAIL("no exception");
-        } catch (const std::ios_base::failure& error) {
-            QCOMPARE(QString::fromUtf8(error.what()),
-                     QStringLiteral("SaveJsonToWFile: Cannot open file.: iostream stream error: "
-                                    "No such file or directory: "));
-            QVERIFY(error.code() == std::io_errc::stream);
-        }
-    }
 };
 
 QTEST_GUILESS_MAIN(TestDocument)

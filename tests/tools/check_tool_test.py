@@ -60,6 +60,7 @@ def cli(tool, scratch):
         (["compose", "SaveSpool"], 2, b'"SaveSpool" is not NAME=VALUE'),
         (["compose", "-o", "no/such/folder.json"], 2, b"SaveJsonToWFile: Cannot open file."),
         (["compose", "SaveSpool=yes"], 1, b"Invalid configuration value."),
+        (["compose", "--from", "invalid.json", "BlockCopies=2"], 1, b"Invalid configuration value."),
     ]
     for arguments, expected_code, expected_message in refusals:
         code, out, err = run(tool, arguments, cwd=scratch)

@@ -99,23 +99,6 @@ QString PaletteMismatch(const QColor& accent)
     return QString();
 }
 
-int MaxChannelDifference(const QColor& a, const QColor& b)
-{
-    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
-}
-
-// Hue distance in degrees, on the circle.
-double HueDistance(const QColor& a, const QColor& b)
-{
-    const double distance = std::fabs(a.hslHueF() - b.hslHueF()) * 360.0;
-    return std::min(distance, 360.0 - distance);
-}
-
-double Chroma(const QColor& color)
-{
-    return color.toHsl().hslSaturationF() * (1.0 - std::fabs(2.0 * color.lightnessF() - 1.0));
-}
-
 const QString kRestyleFile = QStringLiteral("qframe-background-style.qss");
 
 QString BundledSheet(const QString& theme)
@@ -162,10 +145,6 @@ class TstThemePortal : public QObject {
 private slots:
     void initTestCase();
     void cleanupTestCase();
-    void defaultAccentMatchesWindows_data();
-    void defaultAccentMatchesWindows();
-    void derivedShadesKeepTheAccent_data();
-    void derivedShadesKeepTheAccent();
     void startValuesAreReadOnce();
     void schemeChangeRestylesEveryWindow();
     void accentChangeFollows_data();
@@ -289,88 +268,6 @@ uint TstThemePortal::PortalReadCount()
                                        QStringLiteral("org.example.FakePortalControl"), QStringLiteral("ReadCount")),
         QDBus::Block, 5000);
     return reply.arguments().isEmpty() ? ~0u : reply.arguments().constFirst().toUInt();
-}
-
-void TstThemePortal::defaultAccentMatchesWindows_data()
-{
-    QTest::addColumn<UIColorType>("type");
-    QTest::addColumn<QColor>("windows");
-    QTest::addColumn<int>("maxChannelDifference");
-
-    // Windows' palette for its default accent #0078D4.
-    QTest::newRow("AccentDark3") << UIColorType::AccentDark3 << QColor(0x00, 0x26, 0x42) << 2;
-    QTest::newRow("AccentDark2") << UIColorType::AccentDark2 << QColor(0x00, 0x42, 0x75) << 2;
-    QTest::newRow("AccentDark1") << UIColorType::AccentDark1 << QColor(0x00, 0x5A, 0x9E) << 2;
-    QTest::newRow("Accent") << UIColorType::Accent << QColor(0x00, 0x78, 0xD4) << 0;
-    QTest::newRow("AccentLight1") << UIColorType::AccentLight1 << QColor(0x42, 0x9C, 0xE3) << 2;
-    QTest::newRow("AccentLight2") << UIColorType::AccentLight2 << QColor(0x76, 0xB9, 0xED) << 2;
-    // Windows turns this one toward cyan; the derivation keeps the hue, so only
-    // red and blue match closely and green lags.
-    QTest::newRow("AccentLight3") << UIColorType::AccentLight3 << QColor(0x99, 0xEB, 0xFF) << 30;
-}
-
-void TstThemePortal::defaultAccentMatchesWindows()
-{
-    QFETCH(UIColorType, type);
-    QFETCH(QColor, windows);
-    QFETCH(int, maxChannelDifference);
-
-    const QColor derived = DeriveAccentShade(QColor(0x00, 0x78, 0xD4), type);
-    QVERIFY2(MaxChannelDifference(derived, windows) <= maxChannelDifference,
-             qPrintable(derived.name() + QStringLiteral(" vs ") + windows.name()));
-    QVERIFY2(std::fabs(derived.lightnessF() - windows.lightnessF()) <= 0.01,
-             qPrintable(QString::number(derived.lightnessF()) + QStringLiteral(" vs ")
-                        + QString::number(windows.lightnessF())));
-    QCOMPARE(derived.alpha(), 255);
-    // With no accent known the palette is Windows' own.
-    QCOMPARE(DefaultAccentShade(type), windows);
-}
-
-void TstThemePortal::derivedShadesKeepTheAccent_data()
-{
-    QTest::addColumn<QColor>("accent");
-    QTest::addColumn<bool>("strict");  // lightness strictly rises from AccentDark3 to AccentLight3
-
-    QTest::newRow("red") << QColor(0xE8, 0x11, 0x23) << true;
-    QTest::newRow("green") << QColor(0x10, 0x7C, 0x10) << true;
-    QTest::newRow("purple") << QColor(0x88, 0x17, 0x98) << true;
-    QTest::newRow("pale lilac") << QColor(0xF0, 0xE0, 0xFF) << true;
-    QTest::newRow("near black") << QColor(0x10, 0x00, 0x20) << true;
-    QTest::newRow("grey") << QColor(0x80, 0x80, 0x80) << true;
-    QTest::newRow("white") << QColor(Qt::white) << false;
-    QTest::newRow("black") << QColor(Qt::black) << false;
-}
-
-void TstThemePortal::derivedShadesKeepTheAccent()
-{
-    QFETCH(QColor, accent);
-    QFETCH(bool, strict);
-
-    QCOMPARE(DeriveAccentShade(accent, UIColorType::Accent), accent);
-    const bool grey = accent.red() == accent.green() && accent.green() == accent.blue();
-    double lastLightness = -1.0;
-    for (UIColorType type : kAccentKinds) {
-        const QColor shade = DeriveAccentShade(accent, type);
-        QVERIFY(shade.isValid());
-        QCOMPARE(shade.alpha(), 255);
-        if (grey)
-            QVERIFY2(shade.red() == shade.green() && shade.green() == shade.blue(), qPrintable(shade.name()));
-        if (type == UIColorType::Complement) {
-            if (Chroma(shade) >= 0.1)
-                QVERIFY2(std::fabs(HueDistance(shade, accent) - 180.0) <= 3.0, qPrintable(shade.name()));
-            continue;
-        }
-        // Below that chroma, eight-bit channels no longer pin the hue down.
-        if (!grey && Chroma(shade) >= 0.1)
-            QVERIFY2(HueDistance(shade, accent) <= 3.0,
-                     qPrintable(QStringLiteral("kind %1: %2").arg(int(type)).arg(shade.name())));
-        if (strict)
-            QVERIFY2(shade.lightnessF() > lastLightness, qPrintable(QStringLiteral("kind %1").arg(int(type))));
-        else
-            QVERIFY2(shade.lightnessF() >= lastLightness, qPrintable(QStringLiteral("kind %1").arg(int(type))));
-        lastLightness = shade.lightnessF();
-    }
-    QVERIFY(!DeriveAccentShade(accent, UIColorType::Background).isValid());
 }
 
 void TstThemePortal::startValuesAreReadOnce()

@@ -1,7 +1,8 @@
 #pragma once
 
-// Shared pieces of the dialog tests: a stand-in for the main window and helpers
-// that drive modal loops.
+// Shared by the widget tests: the one driver of modal dialogs (which run their own
+// nested event loop), a stand-in for the main window, and readers of what the
+// windows show.
 
 #include "setting_names.h"
 #include "settings_catalogue.h"
@@ -14,18 +15,77 @@
 #include <QKeyEvent>
 #include <QList>
 #include <QPushButton>
+#include <QStringList>
+#include <QTableWidget>
 #include <QTableWidgetItem>
 #include <QTest>
 #include <QTimer>
+#include <QWidget>
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-// DefaultHostAddress, the value a new document starts with, comes from
-// settings_document.h; the main-window tests check its literal value.
+// Closes the completion popups that typing into a name field leaves open.
+inline void ClosePopups()
+{
+    while (QWidget* popup = QApplication::activePopupWidget()) {
+        popup->close();
+    }
+}
+
+// Runs `trigger`. The first modal window that opens while it runs is handed to
+// `act` and closed afterwards if `act` left it open, so a wrong dialog can never
+// block the test. Returns whether a modal window opened.
+inline bool RunWithModal(const std::function<void()>& trigger, const std::function<void(QWidget*)>& act = {})
+{
+    bool opened = false;
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || !modal->isVisible()) {
+            return;
+        }
+        poll.stop();
+        opened = true;
+        if (act) {
+            act(modal);
+        }
+        ClosePopups();
+        if (modal->isVisible()) {
+            modal->close();
+        }
+    });
+    poll.start();
+    trigger();
+    poll.stop();
+    return opened;
+}
+
+// The offscreen platform warns about every raise and keyboard grab it cannot do;
+// drop those notices so that the test log shows what matters.
+inline void QuietOffscreenNotices()
+{
+    static QtMessageHandler previous = nullptr;
+    previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (!message.startsWith(QLatin1String("This plugin does not support"))) {
+            previous(type, context, message);
+        }
+    });
+}
+
+// Texts of one column, top to bottom; "<none>" for a missing cell.
+inline QStringList ColumnTexts(const QTableWidget* table, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QTableWidgetItem* item = table->item(row, column);
+        texts << (item != nullptr ? item->text() : QStringLiteral("<none>"));
+    }
+    return texts;
+}
 
 // Plays the main window's part: owns the table, the document rows and a copy of
 // the catalogue, starts a fresh document with HostAddress, and records the key
@@ -92,48 +152,6 @@ private:
         }
     }
 };
-
-// Runs `act` on the modal dialog of type T as soon as it is the active modal
-// widget, from inside its modal loop. A dialog that `act` leaves open is
-// rejected afterwards so that the loop always ends; *leftOpen tells whether that
-// was needed. The returned timer is still active when no such dialog came up.
-template <typename T>
-std::unique_ptr<QTimer> WhenModal(std::function<void(T*)> act, bool* leftOpen = nullptr)
-{
-    auto poll = std::make_unique<QTimer>();
-    poll->setInterval(0);
-    QTimer* timer = poll.get();
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act = std::move(act), leftOpen] {
-        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (dialog == nullptr) {
-            return;
-        }
-        timer->stop();
-        act(dialog);
-        const bool open = dialog->isVisible();
-        if (leftOpen != nullptr) {
-            *leftOpen = open;
-        }
-        if (open) {
-            dialog->reject();
-        }
-    });
-    poll->start();
-    return poll;
-}
-
-// The offscreen platform cannot raise or grab the completer's popup and says so
-// on every keystroke; those notices come from the platform, not from the product.
-inline void MuteOffscreenPlatformNotices()
-{
-    static QtMessageHandler previous = nullptr;
-    previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-        if (text.startsWith(QLatin1String("This plugin does not support"))) {
-            return;
-        }
-        previous(type, context, text);
-    });
-}
 
 // Waits until the window is the application's active window, the one that gets
 // the key presses; a modal dialog's parent can still report itself active then.

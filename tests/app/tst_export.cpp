@@ -9,7 +9,7 @@
 // the user nobody where a permission is the point (the save dialog, which is not
 // under test, still runs as root). Without root they run as the user itself.
 
-#include "app_test_support.h"
+#include "widget_test_support.h"
 
 #include "basetablewidget.h"
 #include "fileexporteddialog.h"
@@ -29,6 +29,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
+#include <QScreen>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -221,7 +222,7 @@ struct Notice {
 
 } // namespace
 
-class TestExportFailures : public QObject {
+class TestExport : public QObject {
     Q_OBJECT
 
 public:
@@ -576,6 +577,38 @@ private slots:
         }
     }
 
+    // Cancelling the save dialog writes nothing and shows no notice.
+    void cancelWritesNothing()
+    {
+        const QStringList before = Tree(home->path());
+        QVERIFY(RunWithModal([this] { QTest::mouseClick(Button("btnExport"), Qt::LeftButton); },
+                             [](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); }));
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        QCOMPARE(Tree(home->path()), before);
+    }
+
+    // A long failure wraps and the notice grows to show it whole, never past the screen.
+    void noticeShowsTheWholeMessage()
+    {
+        for (const QString& text : {QStringLiteral("File exported successfully."),
+                                    OpenFailure + QStringLiteral("No such file or directory: /home/administrator/"
+                                                                 "Documents/Orvane deployment/site 42/settings.json"),
+                                    QStringLiteral("Is a directory: /srv/") + QStringLiteral("Orvane_Print_Agent_").repeated(4),
+                                    QStringLiteral("word ").repeated(2000)}) {
+            FileExportedDialog notice(text, window.get());
+            auto* label = notice.findChild<QLabel*>(QStringLiteral("lblFileExportedInfo"));
+            auto* close = notice.findChild<QPushButton*>(QStringLiteral("btnClose"));
+            QCOMPARE(label->text(), text);
+            QVERIFY(notice.height() < notice.screen()->availableGeometry().height());
+            QVERIFY(close->geometry().top() >= label->geometry().bottom());
+            QVERIFY(notice.rect().contains(close->geometry()));
+            if (text.size() < 1000) {
+                QVERIFY2(label->height() >= label->heightForWidth(label->width()), qPrintable(text));
+                QVERIFY(label->width() >= label->minimumSizeHint().width());
+            }
+        }
+    }
+
     void pathWithNonAsciiCharactersAndSpaces()
     {
         const QString folderName = QStringLiteral("Configurações do agente ü 日本");
@@ -603,5 +636,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestExportFailures)
-#include "tst_export_failures.moc"
+QTEST_MAIN(TestExport)
+#include "tst_export.moc"
