@@ -703,7 +703,9 @@ private slots:
         QList<QWidget*> widgets = shown->findChildren<QWidget*>();
         widgets << shown;
         for (QWidget* widget : widgets) {
-            if (!widget->styleSheet().isEmpty()) {
+            // A hidden part may carry a sheet that no theme changes (the editor's red
+            // message area, set once when it is made).
+            if (!widget->styleSheet().isEmpty() && widget->isVisibleTo(shown)) {
                 styled << widget;
                 sheets << widget->styleSheet();
                 widget->setStyleSheet(QString());
