@@ -98,27 +98,36 @@ QString ProblemMessageKey(ProblemKind kind)
     return {};
 }
 
-std::optional<ProblemKind> FirstPairProblem(const SettingsMap& catalogue, const std::string& name,
-                                            const QString& value, bool nameTaken)
+std::vector<ProblemKind> PairProblems(const SettingsMap& catalogue, const std::string& name, const QString* value,
+                                      bool nameTaken)
 {
-    if (name.empty() && value.isEmpty()) {
-        return ProblemKind::EmptyNameAndValue;
-    }
+    std::vector<ProblemKind> problems;
+    const bool valueEmpty = value != nullptr && value->isEmpty();
     if (name.empty()) {
-        return ProblemKind::EmptyName;
+        problems.push_back(valueEmpty ? ProblemKind::EmptyNameAndValue : ProblemKind::EmptyName);
+        return problems;
     }
-    if (value.isEmpty()) {
-        return ProblemKind::EmptyValue;
+    if (valueEmpty) {
+        problems.push_back(ProblemKind::EmptyValue);
     }
     if (nameTaken) {
-        return ProblemKind::DuplicateName;
+        problems.push_back(ProblemKind::DuplicateName);
     }
     const auto entry = FindSetting(catalogue, name);
     if (entry == catalogue.end()) {
-        return ProblemKind::UnknownName;
+        problems.push_back(ProblemKind::UnknownName);
+    } else if (value != nullptr && !valueEmpty && !ValueRuleOf(entry->first, entry->second.kind).Accepts(*value)) {
+        problems.push_back(ProblemKind::InvalidValue);
     }
-    if (!ValueRuleOf(entry->first, entry->second.kind).Accepts(value)) {
-        return ProblemKind::InvalidValue;
+    return problems;
+}
+
+std::optional<ProblemKind> FirstPairProblem(const SettingsMap& catalogue, const std::string& name,
+                                            const QString& value, bool nameTaken)
+{
+    const std::vector<ProblemKind> problems = PairProblems(catalogue, name, &value, nameTaken);
+    if (problems.empty()) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return problems.front();
 }

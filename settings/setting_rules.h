@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 // The rule of a setting's value. The pattern is regular-expression text that must
 // match the whole value (it carries no anchors); an empty pattern accepts every
@@ -52,8 +53,14 @@ enum class ProblemKind {
 // for a problem of the whole file.
 QString ProblemMessageKey(ProblemKind kind);
 
-// The first problem of a name/value pair in the editor's order: both fields
-// empty, name empty, value empty, name already in the document (`nameTaken`),
-// name not in the catalogue, value against the rule. None when the pair can be stored.
+// Every problem of a name/value pair, in the editor's order: both fields empty,
+// name empty, value empty, name already in the document (`nameTaken`), name not
+// in the catalogue, value against the rule. After an empty name nothing else is
+// checked. A null `value` is one that is not text (a file member holding a
+// number): it has no problem of its own here, the caller reports it.
+std::vector<ProblemKind> PairProblems(const SettingsMap& catalogue, const std::string& name, const QString* value,
+                                      bool nameTaken);
+
+// The first of PairProblems, which the editor shows; none when the pair can be stored.
 std::optional<ProblemKind> FirstPairProblem(const SettingsMap& catalogue, const std::string& name,
                                             const QString& value, bool nameTaken);

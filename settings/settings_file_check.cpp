@@ -395,57 +395,55 @@ void CheckMembersTo(const SettingsMap& catalogue, const std::vector<Member>& mem
         };
 
         const bool isString = member.type == MemberType::String;
-        const bool nameEmpty = member.name.empty();
-        const bool valueEmpty = isString && member.value.empty();
-        auto entry = catalogue.end();
-        if (nameEmpty && valueEmpty) {
-            report(problem(ProblemKind::EmptyNameAndValue));
-        } else if (nameEmpty) {
-            report(problem(ProblemKind::EmptyName));
-        } else {
+        // Duplicates are found by the name with its letter case folded, as the
+        // catalogue looks names up.
+        std::size_t firstIndex = index;
+        if (!member.name.empty()) {
             folded.assign(member.name);
             std::transform(folded.begin(), folded.end(), folded.begin(),
                            [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
-            const auto first = firstOfName.find(folded);
-            if (first == firstOfName.end()) {
-                firstOfName.emplace(folded, std::make_pair(index, std::string()));
-            } else {
-                std::string& quoted = first->second.second;
+            firstIndex = firstOfName.try_emplace(folded, index, std::string()).first->second.first;
+        }
+        const QString value = isString ? QString::fromStdString(member.value) : QString();
+        std::vector<Problem> found;
+        for (const ProblemKind kind :
+             PairProblems(catalogue, member.name, isString ? &value : nullptr, firstIndex != index)) {
+            Problem& one = found.emplace_back(problem(kind));
+            if (kind == ProblemKind::DuplicateName) {
+                std::string& quoted = firstOfName.at(folded).second;
                 if (quoted.empty()) {
-                    quoted = QuotedText(members[first->second.first].name);
+                    quoted = QuotedText(members[firstIndex].name);
                 }
-                report(problem(ProblemKind::DuplicateName,
-                               place + " " + std::to_string(first->second.first + 1) + " has the same name, " + quoted
-                                   + "."));
-            }
-            entry = FindSetting(catalogue, member.name);
-            if (entry == catalogue.end()) {
-                Problem unknown = problem(ProblemKind::UnknownName);
-                unknown.suggestions = SuggestSettingNames(catalogue, member.name);
-                if (!unknown.suggestions.empty()) {
-                    unknown.detail = "Did you mean " + QuotedList(unknown.suggestions) + "?";
+                one.detail = place + " " + std::to_string(firstIndex + 1) + " has the same name, " + quoted + ".";
+            } else if (kind == ProblemKind::UnknownName) {
+                one.suggestions = SuggestSettingNames(catalogue, member.name);
+                if (!one.suggestions.empty()) {
+                    one.detail = "Did you mean " + QuotedList(one.suggestions) + "?";
                 }
-                report(std::move(unknown));
-            } else if (nameCase == NameCase::MustMatch && entry->first != member.name) {
-                report(problem(ProblemKind::NameCase,
-                               "Letter case differs from the setting " + QuotedText(entry->first)
-                                   + "; write it that way."));
+            } else if (kind == ProblemKind::InvalidValue) {
+                const auto entry = FindSetting(catalogue, member.name);
+                one.detail = "Expected " + ValueRuleOf(entry->first, entry->second.kind).description + "; found "
+                               + QuotedText(member.value) + ".";
             }
         }
-
+        if (nameCase == NameCase::MustMatch && !member.name.empty()) {
+            const auto entry = FindSetting(catalogue, member.name);
+            if (entry != catalogue.end() && entry->first != member.name) {
+                found.push_back(problem(ProblemKind::NameCase, "Letter case differs from the setting "
+                                                                   + QuotedText(entry->first) + "; write it that way."));
+            }
+        }
         if (!isString) {
-            report(problem(ProblemKind::NonStringValue,
-                           "Expected a JSON string; found " + FoundValue(member) + "."));
-        } else if (valueEmpty) {
-            if (!nameEmpty) {
-                report(problem(ProblemKind::EmptyValue));
-            }
-        } else if (entry != catalogue.end()) {
-            const SettingValueRule& rule = ValueRuleOf(entry->first, entry->second.kind);
-            if (!rule.pattern.isEmpty() && !rule.Accepts(QString::fromStdString(member.value))) {
-                report(problem(ProblemKind::InvalidValue,
-                               "Expected " + rule.description + "; found " + QuotedText(member.value) + "."));
-            }
+            found.push_back(
+                problem(ProblemKind::NonStringValue, "Expected a JSON string; found " + FoundValue(member) + "."));
+        }
+        // A report lists what is wrong with the name before what is wrong with the value.
+        std::stable_partition(found.begin(), found.end(), [](const Problem& one) {
+            return one.kind != ProblemKind::EmptyValue && one.kind != ProblemKind::InvalidValue
+                   && one.kind != ProblemKind::NonStringValue;
+        });
+        for (Problem& one : found) {
+            report(std::move(one));
         }
     }
 }
