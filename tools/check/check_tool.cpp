@@ -49,8 +49,7 @@ Commands:
                                  description
 
 Options:
-  --lang LOCALE        language of messages and descriptions: en-US (default),
-                       pt-BR, es-ES, de-DE, fr-FR, it-IT or zh-CN
+  --lang LOCALE        language of messages and descriptions: @LOCALES@
   --json               validate, list: print JSON for other tools
   -o, --output FILE    compose: write FILE, replacing it only once complete,
                        instead of standard output
@@ -442,7 +441,22 @@ int Run(const std::vector<std::string>& rawArguments, std::istream& in, std::ost
     }
     ParseArguments(arguments, invocation);
     if (invocation.help) {
-        out << HelpText;
+        // The locale list comes from the table, wrapped under its option.
+        std::string help = HelpText;
+        std::string locales;
+        std::size_t lineLength = std::string("  --lang LOCALE        language of messages and descriptions: ").size();
+        for (std::size_t i = 0; i < SupportedLocales.size(); ++i) {
+            std::string word = std::string(SupportedLocales[i].tag) + (i == 0 ? " (default)" : "");
+            word += i + 2 < SupportedLocales.size() ? "," : i + 2 == SupportedLocales.size() ? " or" : "";
+            if (lineLength + 1 + word.size() > 80) {
+                locales += "\n                      ";
+                lineLength = 22;
+            }
+            locales += (locales.empty() ? "" : " ") + word;
+            lineLength += 1 + word.size();
+        }
+        help.replace(help.find("@LOCALES@"), 9, locales);
+        out << help;
         return CheckExit::Valid;
     }
     if (invocation.version) {
