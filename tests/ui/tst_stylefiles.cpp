@@ -1,5 +1,5 @@
-// Every style sheet of the bundle parses as the toolkit reads it, and every url()
-// in it names an entry of the bundle.
+// Every style sheet of the bundle parses as the toolkit reads it, with no declaration
+// that the toolkit would drop silently, and every url() in it names an entry of the bundle.
 
 #include <QDirIterator>
 #include <QFile>
@@ -24,6 +24,11 @@ private slots:
             QWidget widget;
             widget.setStyleSheet(sheet);
             widget.ensurePolished();
+            static const QRegularExpression body(QStringLiteral("\\{([^}]*)\\}"));
+            for (auto rule = body.globalMatch(sheet); rule.hasNext();) {
+                for (const QString& part : rule.next().captured(1).split(QLatin1Char(';')))
+                    QVERIFY2(part.trimmed().isEmpty() || part.contains(QLatin1Char(':')), qPrintable(file.fileName() + part));
+            }
             static const QRegularExpression url(QStringLiteral("url\\(([^)]*)\\)"));
             for (auto found = url.globalMatch(sheet); found.hasNext();) {
                 const QString target = found.next().captured(1);
