@@ -51,7 +51,8 @@ grep -q ready "$work/portal.out" || fail "the fake portal did not start"
 
 portal_call() { # method args...
     timeout 10 dbus-send --session --type=method_call --print-reply --dest=org.freedesktop.portal.Desktop \
-        /org/freedesktop/portal/desktop "org.freedesktop.portal.Settings.$1" "${@:2}" >/dev/null || fail "portal call $*"
+        /org/freedesktop/portal/desktop "org.freedesktop.portal.Settings.$1" "${@:2}" >/dev/null ||
+        fail "portal call $*"
 }
 set_scheme() { portal_call Set string:org.freedesktop.appearance string:color-scheme "variant:uint32:$1"; }
 windows() { timeout 5 xdotool search --onlyvisible --name "${1:-}" 2>/dev/null | sort -n; }

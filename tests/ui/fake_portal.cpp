@@ -28,12 +28,18 @@ class Settings : public QDBusAbstractAdaptor {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
 
 public:
-    Settings(QObject* parent, bool readOne, int delayMs) : QDBusAbstractAdaptor(parent), readOne_(readOne), delayMs_(delayMs) {}
+    Settings(QObject* parent, bool readOne, int delayMs)
+        : QDBusAbstractAdaptor(parent), readOne_(readOne), delayMs_(delayMs)
+    {
+    }
     QMap<QString, QVariant> values;  // "namespace key"
 
 public slots:
     // Read wraps the value in one variant more than ReadOne.
-    QDBusVariant Read(const QString& ns, const QString& key, const QDBusMessage& call) { return Answer(ns, key, call, true); }
+    QDBusVariant Read(const QString& ns, const QString& key, const QDBusMessage& call)
+    {
+        return Answer(ns, key, call, true);
+    }
     QDBusVariant ReadOne(const QString& ns, const QString& key, const QDBusMessage& call)
     {
         if (!readOne_)
@@ -95,7 +101,8 @@ int main(int argc, char* argv[])
         return at > 0 && at + 1 < args.size() ? args.at(at + 1) : QString();
     };
     QObject portal;
-    auto* settings = new Settings(&portal, !args.contains(QStringLiteral("--no-read-one")), option("--delay-ms").toInt());
+    auto* settings =
+        new Settings(&portal, !args.contains(QStringLiteral("--no-read-one")), option("--delay-ms").toInt());
     if (!option("--color-scheme").isEmpty())
         settings->values.insert(kAppearance + QStringLiteral(" color-scheme"), option("--color-scheme").toUInt());
 

@@ -27,7 +27,8 @@ private slots:
             static const QRegularExpression body(QStringLiteral("\\{([^}]*)\\}"));
             for (auto rule = body.globalMatch(sheet); rule.hasNext();) {
                 for (const QString& part : rule.next().captured(1).split(QLatin1Char(';')))
-                    QVERIFY2(part.trimmed().isEmpty() || part.contains(QLatin1Char(':')), qPrintable(file.fileName() + part));
+                    QVERIFY2(part.trimmed().isEmpty() || part.contains(QLatin1Char(':')),
+                             qPrintable(file.fileName() + part));
             }
             static const QRegularExpression url(QStringLiteral("url\\(([^)]*)\\)"));
             for (auto found = url.globalMatch(sheet); found.hasNext();) {

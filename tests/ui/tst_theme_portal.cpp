@@ -53,8 +53,9 @@ QDBusMessage Portal(const QVariantList& call)
 QPair<bool, QColor> Expected(const QString& text)
 {
     const QStringList parts = text.split(QLatin1Char(','));
-    const QColor accent = parts.size() == 4 ? QColor::fromRgbF(parts[1].toFloat(), parts[2].toFloat(), parts[3].toFloat())
-                                            : DefaultAccentShade(UIColorType::Accent);
+    const QColor accent = parts.size() == 4
+        ? QColor::fromRgbF(parts[1].toFloat(), parts[2].toFloat(), parts[3].toFloat())
+        : DefaultAccentShade(UIColorType::Accent);
     return {parts[0] == QLatin1String("1"), accent};
 }
 
@@ -243,8 +244,8 @@ void TstThemePortal::freshProcess_data()
     QTest::newRow("portal without values") << "" << QVariantList() << "" << "0";
     QTest::newRow("ReadOne") << "" << set << "" << "1,0.2,0.5,0.3";
     QTest::newRow("only Read") << "--no-read-one" << set << "" << "1,0.2,0.5,0.3";
-    QTest::newRow("wrong types") << "" << QVariantList{Scheme(QStringLiteral("dark")), BadAccent(QStringLiteral("#102030"))}
-                                 << "" << "0";
+    const QVariantList wrong = {Scheme(QStringLiteral("dark")), BadAccent(QStringLiteral("#102030"))};
+    QTest::newRow("wrong types") << "" << wrong << "" << "0";
     // The answer never comes in time: the default theme stays, and nothing waited for it.
     QTest::newRow("silent portal") << "--delay-ms 3000" << set << "" << "0";
     QTest::newRow("portal appears later") << "none" << QVariantList() << "--color-scheme 1" << "1";
