@@ -175,17 +175,3 @@ set(CPACK_NSIS_INSTALLED_ICON_NAME "silent-install-helper.exe")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY ".")
 include(CPack)
-
-# --- Tests ------------------------------------------------------------------------
-
-# The Qt-free platform driver, run on the Windows machine itself. It leaves the
-# user's theme setting alone and insists on real UISettings colours.
-if(BUILD_TESTING)
-    add_executable(win_theme_smoke
-        "${SIH_SOURCE_ROOT}/tests/ui/win_theme_smoke.cpp"
-        "${SIH_SOURCE_ROOT}/ui/win32/win_theme.cpp"
-        "${SIH_SOURCE_ROOT}/app/winsock_windows.cpp")
-    target_include_directories(win_theme_smoke PRIVATE "${SIH_SOURCE_ROOT}")
-    target_link_libraries(win_theme_smoke PRIVATE ws2_32 advapi32)
-    add_test(NAME win_theme_smoke COMMAND win_theme_smoke --require-colors)
-endif()
