@@ -1,4 +1,5 @@
 #include "globalize.h"
+#include "setting_names.h"
 #include "settings_catalogue.h"
 #include "value_validation.h"
 
@@ -12,6 +13,25 @@ private slots:
     {
         Globalize::LoadLanguage(DefaultLocaleId);
         SettingsDataMapper();
+    }
+
+    // Every setting but EnableAuditing has a description of its own, in the loaded language.
+    void descriptionsFollowLanguage()
+    {
+        const std::string english = "Address for connection to Orvane Print Host.";
+        for (const auto& [name, mapping] : GetSettingsMap()) {
+            QVERIFY2(name == SettingName::EnableAuditing ? mapping.description.empty()
+                                                         : mapping.description != name + "Description"
+                         && !mapping.description.empty(),
+                     name.c_str());
+        }
+        QCOMPARE(GetSettingsMap().at("HostAddress").description, english);
+        Globalize::LoadLanguage(1046);
+        SettingsDataMapper();
+        QVERIFY(GetSettingsMap().at("HostAddress").description != english);
+        Globalize::LoadLanguage(DefaultLocaleId);
+        SettingsDataMapper();
+        QCOMPARE(GetSettingsMap().at("HostAddress").description, english);
     }
 
     void rules_data()
@@ -60,8 +80,15 @@ private slots:
             {"text blanks only", "WorkFolder", "   ", false},
             {"text empty", "WorkFolder", "", false},
             {"text control characters", "AuditingFolder", "a\tb\nc", false},
+            // Names are found in any letter case, but only a-z fold.
+            {"name in lower case", "hostaddress", "https://h:1", false},
+            {"name in mixed case", "enablepasswordREMEMBER", "1", false},
             {"unknown name", "NoSuchSetting", "1", true},
             {"name with blank", "SaveSpool ", "1", true},
+            {"name prefix only", "Host", "1", true},
+            {"empty name", "", "1", true},
+            {"name with non-ASCII look-alike", "Save\u017Fpool", "true", true},
+            {"at sign is not a folded backtick", "@LLOWJOBTITLECHANGE", "1", true},
         };
         for (const auto& [row, name, value, invalid] : rows) {
             QTest::newRow(row) << QString::fromUtf8(name) << QString::fromUtf8(value) << invalid;

@@ -191,31 +191,11 @@ def cli(tool, scratch):
     check(code == 2 and b"cannot write the output" in err, "a full output device: exit 2 and a message")
 
 
-def valid_sample(setting):
-    return {
-        "address": "https://10.0.0.5:56569",
-        "integer": "20",
-        "decimal": "1.5",
-        "boolean": "FALSE",
-        "text": "C:\\Orvane\\审计 \"x\"",
-    }[setting["kind"]]
-
-
 def schema(tool, scratch):
-    try:
-        import jsonschema
-    except ImportError:
-        check(False, "python3-jsonschema is installed for " + sys.executable)
-        return
+    import jsonschema  # Debian's python3-jsonschema, for the system interpreter
 
-    code, out, _ = run(tool, ["schema"])
-    document_schema = json.loads(out)
-    try:
-        jsonschema.Draft202012Validator.check_schema(document_schema)
-        check(True, "the schema is a valid draft 2020-12 schema")
-    except jsonschema.exceptions.SchemaError as error:
-        check(False, f"the schema is a valid draft 2020-12 schema: {error.message}")
-        return
+    document_schema = json.loads(run(tool, ["schema"])[1])
+    jsonschema.Draft202012Validator.check_schema(document_schema)  # raises when it is no valid schema
     validator = jsonschema.Draft202012Validator(document_schema)
     catalogue = json.loads(run(tool, ["list", "--json"])[1])
     check(sorted(document_schema["properties"]) == sorted(s["name"] for s in catalogue),
@@ -237,7 +217,8 @@ def schema(tool, scratch):
     )]
     documents = [
         *[(f"compose output {i}", text, True) for i, text in enumerate(composed)],
-        ("every setting", {s["name"]: valid_sample(s) for s in catalogue}, True),
+        ("every setting", {s["name"]: {"address": DEFAULT_HOST, "integer": "20", "decimal": "1.5", "boolean": "FALSE",
+                                       "text": 'C:\\Orvane\\审计 "x"'}[s["kind"]] for s in catalogue}, True),
         ("unknown name", {"HostAddress": DEFAULT_HOST, "HostAdress": DEFAULT_HOST}, False),
         ("name in other case", {"hostaddress": DEFAULT_HOST}, False),
         ("HostAddress missing", {"SaveSpool": "true"}, False),
@@ -252,8 +233,7 @@ def schema(tool, scratch):
     for (label, document, expected), verdict in zip(documents, verdicts((d for _, d, _ in documents), "document")):
         by_schema = validator.is_valid(json.loads(document) if isinstance(document, bytes) else document)
         check(verdict == expected and by_schema == expected,
-              f"{label}: validate {'accepts' if verdict else 'refuses'}, "
-              f"schema {'accepts' if by_schema else 'refuses'}, expected {'valid' if expected else 'invalid'}")
+              f"{label}: validate and schema say valid: {verdict}, {by_schema}; expected {expected}")
 
     # Every rule: the schema's patterns judge values as the program does.
     values = ["0", "9", "20", "21", "05", "007", "-1", "1.5", ".5", " 30", "30 ", "30\n", "\n30",
