@@ -1,8 +1,6 @@
-// `validate` on arbitrary bytes, in text and in JSON form, and the program's reading
-// of the same bytes. Neither may crash or hang; the JSON report must parse and agree
-// with the exit code; every text line must belong to the file and carry no control
-// character; a file without problems must load with HostAddress and values that
-// pass their rules.
+// `validate` on arbitrary bytes, as text and as JSON, and the program's reading of
+// them: they agree; every text line belongs to the file and has no control
+// character; a file without problems loads with HostAddress and valid values.
 #include "check_tool.h"
 #include "globalize.h"
 #include "settings_catalogue.h"

@@ -7,10 +7,6 @@
 #        validate_metainfo.sh validate-tree <root>   (also checks the desktop entry link)
 set -uo pipefail
 
-if [[ $# -ne 2 || ( "$1" != validate && "$1" != validate-tree ) ]]; then
-    echo "usage: $0 validate <metainfo.xml> | validate-tree <root>" >&2
-    exit 2
-fi
 output="$(appstreamcli "$1" --no-net --pedantic "$2" 2>&1)"
 status=$?
 printf '%s\n' "$output"

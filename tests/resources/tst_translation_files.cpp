@@ -75,11 +75,11 @@ private slots:
         const QStringList lines = Lines(bytes);
         QVERIFY(!lines.contains(QString()));
 
+        const QStringList english = Lines(BundleBytes(file.left(file.lastIndexOf('/') + 1) + "en-US.txt"));
+        QCOMPARE(lines.size(), english.size());
         if (file.endsWith(QLatin1String("keys.txt")) || file.endsWith(QLatin1String("en-US.txt"))) {
             return;
         }
-        const QStringList english = Lines(BundleBytes(file.left(file.lastIndexOf('/') + 1) + "en-US.txt"));
-        QCOMPARE(lines.size(), english.size());
         int copied = 0;
         for (int line = 0; line < english.size(); ++line) {
             QVERIFY2(Placeholders(lines.at(line)) == Placeholders(english.at(line)),

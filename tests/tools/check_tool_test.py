@@ -1,12 +1,8 @@
 #!/usr/bin/env python3
 """Runs the built silent-install-helper-check as a user or a script would.
-
-  cli     exit codes, reports in every language and as JSON, standard output and
-          error kept apart, pipes, non-ASCII names, and hostile input.
-  schema  the printed JSON Schema, checked by Debian's python3-jsonschema: it must
-          accept every document that `validate` accepts and refuse the others.
-
 Usage: check_tool_test.py cli|schema <path-to-silent-install-helper-check>
+  cli     exit codes, reports in every language and as JSON, pipes and hostile input;
+  schema  the printed JSON Schema must accept what `validate` accepts, and only that.
 """
 
 import json
@@ -254,16 +250,10 @@ def schema(tool, scratch):
           "--lang de-DE: German descriptions")
 
 
-def main():
-    if len(sys.argv) != 3 or sys.argv[1] not in ("cli", "schema"):
-        print(__doc__, file=sys.stderr)
-        return 2
-    tool = os.path.abspath(sys.argv[2])
-    with tempfile.TemporaryDirectory(prefix="sih-check-tool-") as scratch:
-        (cli if sys.argv[1] == "cli" else schema)(tool, Path(scratch))
-    print(f"{sys.argv[1]}: {len(failures)} failed")
-    return 1 if failures else 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    if len(sys.argv) != 3 or sys.argv[1] not in ("cli", "schema"):
+        sys.exit(__doc__)
+    with tempfile.TemporaryDirectory(prefix="sih-check-tool-") as scratch:
+        {"cli": cli, "schema": schema}[sys.argv[1]](os.path.abspath(sys.argv[2]), Path(scratch))
+    print(f"{sys.argv[1]}: {len(failures)} failed")
+    sys.exit(1 if failures else 0)
