@@ -73,7 +73,8 @@ if ! (cd "$scratch" && timeout 90 cpack --config "$build/CPackConfig.cmake" -G D
 fi
 arch="$(dpkg --print-architecture)"
 deb="$scratch/package/${program}_${version}_${arch}.deb"
-[[ "$(ls "$scratch/package")" == "${deb##*/}" ]] || die "cpack made $(ls "$scratch/package"), not ${deb##*/}"
+debs=("$scratch"/package/*.deb)
+[[ "${debs[*]}" == "$deb" ]] || die "cpack made ${debs[*]##*/}, not ${deb##*/}"
 field() { dpkg-deb -f "$deb" "$1"; }
 for pair in "Package=$program" "Version=$version" "Architecture=$arch" "Section=utils"; do
     expect "${pair%%=*}: ${pair#*=}" test "$(field "${pair%%=*}")" = "${pair#*=}"
