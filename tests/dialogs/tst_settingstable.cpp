@@ -3,7 +3,6 @@
 #include "fonts.h"
 #include "globalize.h"
 
-#include <QHeaderView>
 #include <QTest>
 
 namespace {
@@ -17,23 +16,10 @@ QList<int> SelectedRows(const QTableWidget* table)
     return selected;
 }
 
-const std::vector<std::pair<std::string, std::string>> TwoMoreRows{
-    {SettingName::SaveSpool, "true"},
-    {SettingName::BlockCopies, "3"},
-};
-
 } // namespace
 
 class TestSettingsTable : public QObject {
     Q_OBJECT
-
-private:
-    // Moves the focus into the table the way the user does: Tab from the add button.
-    static void TabIntoTable(TestHost& host)
-    {
-        host.addButton->setFocus(Qt::OtherFocusReason);
-        QTest::keyClick(host.addButton, Qt::Key_Tab);
-    }
 
 private slots:
     void initTestCase() { FontUtil::Setup(); }
@@ -46,116 +32,80 @@ private slots:
 
     void keyboardWalk_data()
     {
-        QTest::addColumn<int>("extraRows");
-        QTest::addColumn<QList<int>>("keys");
-        QTest::addColumn<int>("selectedRow"); // -1: nothing selected
-        QTest::addColumn<bool>("hasRowSelection");
-        QTest::addColumn<bool>("focusOnAddButton");
+        // Steps after Tab from the add button into the table: keys, "Reset" (what
+        // the main window does after every refill), "Refill" (a full refill, then
+        // Reset) and "Click1" (a click on row 1, then the window's selection note).
+        QTest::addColumn<bool>("singleRow");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<int>("selectedRow"); // -1: nothing selected, focus back on the add button
 
-        const QList<int> none;
-        QTest::newRow("tab in selects row 0") << 2 << none << 0 << true << false;
-        QTest::newRow("down") << 2 << QList<int>{Qt::Key_Down} << 1 << true << false;
-        QTest::newRow("tab") << 2 << QList<int>{Qt::Key_Tab} << 1 << true << false;
-        QTest::newRow("down, tab to last row") << 2 << QList<int>{Qt::Key_Down, Qt::Key_Tab} << 2 << true << false;
-        QTest::newRow("down, up") << 2 << QList<int>{Qt::Key_Down, Qt::Key_Up} << 0 << true << false;
-        QTest::newRow("down past last row leaves")
-            << 2 << QList<int>{Qt::Key_Down, Qt::Key_Down, Qt::Key_Down} << -1 << false << true;
-        QTest::newRow("tab past last row leaves")
-            << 2 << QList<int>{Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab} << -1 << false << true;
-        QTest::newRow("up on first row leaves") << 2 << QList<int>{Qt::Key_Up} << -1 << false << true;
-        QTest::newRow("single row: down leaves") << 0 << QList<int>{Qt::Key_Down} << -1 << false << true;
-        QTest::newRow("single row: up leaves") << 0 << QList<int>{Qt::Key_Up} << -1 << false << true;
+        QTest::newRow("tab in selects row 0") << false << QStringList() << 0;
+        QTest::newRow("down") << false << QStringList{"Down"} << 1;
+        QTest::newRow("tab") << false << QStringList{"Tab"} << 1;
+        QTest::newRow("down, tab to last row") << false << QStringList{"Down", "Tab"} << 2;
+        QTest::newRow("down, up") << false << QStringList{"Down", "Up"} << 0;
+        QTest::newRow("down past last row leaves") << false << QStringList{"Down", "Down", "Down"} << -1;
+        QTest::newRow("tab past last row leaves") << false << QStringList{"Tab", "Tab", "Tab"} << -1;
+        QTest::newRow("up on first row leaves") << false << QStringList{"Up"} << -1;
+        QTest::newRow("single row: down leaves") << true << QStringList{"Down"} << -1;
+        QTest::newRow("single row: up leaves") << true << QStringList{"Up"} << -1;
+        QTest::newRow("reset, down starts at row 0") << false << QStringList{"Down", "Down", "Reset", "Down"} << 0;
+        QTest::newRow("reset, tab starts at row 0") << false << QStringList{"Down", "Down", "Reset", "Tab"} << 0;
+        QTest::newRow("refill, then two steps") << false << QStringList{"Down", "Refill", "Tab", "Tab"} << 1;
+        QTest::newRow("click, then down") << false << QStringList{"Click1", "Down"} << 2;
     }
 
     void keyboardWalk()
     {
-        QFETCH(int, extraRows);
-        QFETCH(QList<int>, keys);
+        QFETCH(bool, singleRow);
+        QFETCH(QStringList, steps);
         QFETCH(int, selectedRow);
-        QFETCH(bool, hasRowSelection);
-        QFETCH(bool, focusOnAddButton);
 
-        TestHost host(std::vector<std::pair<std::string, std::string>>(TwoMoreRows.begin(),
-                                                                        TwoMoreRows.begin() + extraRows));
-        QCOMPARE(host.table->rowCount(), 1 + extraRows);
+        TestHost host(singleRow ? std::vector<std::pair<std::string, std::string>>()
+                                : std::vector<std::pair<std::string, std::string>>{
+                                    {SettingName::SaveSpool, "true"}, {SettingName::BlockCopies, "3"}});
         QVERIFY(Activate(host));
-
-        TabIntoTable(host);
+        host.addButton->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(host.addButton, Qt::Key_Tab);
         QVERIFY(host.table->hasFocus());
         QCOMPARE(SelectedRows(host.table), QList<int>{0});
-        QVERIFY(host.table->HasRowSelection());
 
-        for (const int key : keys) {
-            QTest::keyClick(host.table, static_cast<Qt::Key>(key));
+        for (const QString& step : steps) {
+            if (step == QLatin1String("Click1")) {
+                const QRect cell = host.table->visualRect(host.table->model()->index(1, 0));
+                QTest::mouseClick(host.table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+                QCOMPARE(SelectedRows(host.table), QList<int>{1});
+                host.table->NoteRowSelected();
+                continue;
+            }
+            if (step == QLatin1String("Refill")) {
+                host.RefreshSettingsTable();
+            }
+            if (step == QLatin1String("Refill") || step == QLatin1String("Reset")) {
+                host.table->ResetRowSelection();
+                continue;
+            }
+            const Qt::Key key = step == QLatin1String("Down") ? Qt::Key_Down
+                : step == QLatin1String("Up")                 ? Qt::Key_Up
+                                                              : Qt::Key_Tab;
+            QTest::keyClick(host.table, key);
         }
-        const QList<int> expected = selectedRow < 0 ? QList<int>() : QList<int>{selectedRow};
-        QCOMPARE(SelectedRows(host.table), expected);
+        QCOMPARE(SelectedRows(host.table), selectedRow < 0 ? QList<int>() : QList<int>{selectedRow});
+        QCOMPARE(host.table->HasRowSelection(), selectedRow >= 0);
+        QCOMPARE(host.addButton->hasFocus(), selectedRow < 0);
         if (selectedRow >= 0) {
             QCOMPARE(host.table->currentRow(), selectedRow);
         }
-        QCOMPARE(host.table->HasRowSelection(), hasRowSelection);
-        QCOMPARE(host.addButton->hasFocus(), focusOnAddButton);
-        QCOMPARE(host.table->hasFocus(), !focusOnAddButton);
         // The walking keys are the table's own: none of them reaches the window.
         QVERIFY(host.receivedKeys.isEmpty());
 
-        if (focusOnAddButton) {
+        if (selectedRow < 0) {
             // Coming back by Tab starts at row 0 again.
             QTest::keyClick(host.addButton, Qt::Key_Tab);
-            QVERIFY(host.table->hasFocus());
             QCOMPARE(SelectedRows(host.table), QList<int>{0});
             QVERIFY(host.table->HasRowSelection());
         }
     }
-
-    void firstStepAfterRefillSelectsRowZero_data()
-    {
-        QTest::addColumn<int>("key");
-        QTest::newRow("down") << int(Qt::Key_Down);
-        QTest::newRow("tab") << int(Qt::Key_Tab);
-    }
-
-    void firstStepAfterRefillSelectsRowZero()
-    {
-        QFETCH(int, key);
-        TestHost host(TwoMoreRows);
-        QVERIFY(Activate(host));
-        TabIntoTable(host);
-        QTest::keyClick(host.table, Qt::Key_Down);
-        QTest::keyClick(host.table, Qt::Key_Down);
-        QCOMPARE(host.table->currentRow(), 2);
-
-        // What the main window does at the end of every refill.
-        host.table->ResetRowSelection();
-        QTest::keyClick(host.table, static_cast<Qt::Key>(key));
-        QCOMPARE(SelectedRows(host.table), QList<int>{0});
-        QCOMPARE(host.table->currentRow(), 0);
-        QVERIFY(host.table->HasRowSelection());
-        QVERIFY(host.table->hasFocus());
-
-        // A full refill loses the current row; the next step still starts at row 0.
-        host.RefreshSettingsTable();
-        host.table->ResetRowSelection();
-        QTest::keyClick(host.table, static_cast<Qt::Key>(key));
-        QCOMPARE(SelectedRows(host.table), QList<int>{0});
-        QTest::keyClick(host.table, static_cast<Qt::Key>(key));
-        QCOMPARE(SelectedRows(host.table), QList<int>{1});
-    }
-
-    void clickThenDownWalksFromTheClickedRow()
-    {
-        TestHost host(TwoMoreRows);
-        QVERIFY(Activate(host));
-        const QRect cell = host.table->visualRect(host.table->model()->index(1, 0));
-        QTest::mouseClick(host.table->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
-        QVERIFY(host.table->hasFocus());
-        QCOMPARE(SelectedRows(host.table), QList<int>{1});
-        // What the main window's selection handler does.
-        host.table->NoteRowSelected();
-        QTest::keyClick(host.table, Qt::Key_Down);
-        QCOMPARE(SelectedRows(host.table), QList<int>{2});
-    }
-
 };
 
 QTEST_MAIN(TestSettingsTable)

@@ -35,20 +35,15 @@ struct Reader {
     }
 };
 
-// What the document must hold for a value given to SetSettingValue.
+// What the document must hold for a value given to SetSettingValue: a Boolean's
+// 1 and 0 become true and false, its name found in any letter case.
 std::string Stored(const std::string& name, const std::string& value)
 {
-    // The catalogue ignores letter case, as the editor does ("savespool" is SaveSpool).
     const auto entry = FindSetting(SettingsCatalogue(), name);
-    if (entry != SettingsCatalogue().end() && entry->second.kind == SettingValueKind::Boolean) {
-        if (value == "1") {
-            return "true";
-        }
-        if (value == "0") {
-            return "false";
-        }
+    if (entry == SettingsCatalogue().end() || entry->second.kind != SettingValueKind::Boolean) {
+        return value;
     }
-    return value;
+    return value == "1" ? "true" : value == "0" ? "false" : value;
 }
 
 } // namespace
@@ -69,10 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SettingsRows rows;
     SettingsJson = nullptr;
     std::vector<std::pair<std::string, std::string>> expected;
-    auto set = [&](const std::string& name, const std::string& value) {
+    const auto find = [&](const std::string& name) {
+        return std::find_if(expected.begin(), expected.end(), [&](const auto& e) { return e.first == name; });
+    };
+    const auto set = [&](const std::string& name, const std::string& value) {
         SetSettingValue(rows, name, value);
-        const auto found = std::find_if(expected.begin(), expected.end(), [&](const auto& e) { return e.first == name; });
-        if (found != expected.end()) {
+        if (const auto found = find(name); found != expected.end()) {
             found->second = Stored(name, value);
         } else {
             expected.emplace_back(name, Stored(name, value));
@@ -91,9 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 2:
             if (known != SettingName::HostAddress) {
                 RemoveSetting(rows, known);
-                expected.erase(std::remove_if(expected.begin(), expected.end(),
-                                              [&](const auto& e) { return e.first == known; }),
-                               expected.end());
+                if (const auto found = find(known); found != expected.end()) {
+                    expected.erase(found);
+                }
             }
             break;
         default: {
@@ -120,10 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& item : parsed.items()) {
         actual.emplace_back(item.key(), item.value().get<std::string>());
     }
-    if (actual != expected || actual.front().first != SettingName::HostAddress) {
-        std::abort();
-    }
-    if (rows != SettingsRows(expected.begin(), expected.end())) {
+    if (actual != expected || actual.front().first != SettingName::HostAddress
+        || rows != SettingsRows(expected.begin(), expected.end())) {
         std::abort();
     }
     return 0;

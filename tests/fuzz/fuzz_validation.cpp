@@ -11,16 +11,10 @@
 #include <cstring>
 #include <vector>
 
-namespace {
-const SettingsMap* Catalogue = nullptr;
-}
-
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     Globalize::LoadLanguage(DefaultLocaleId);
     SettingsDataMapper();
-    static const SettingsMap catalogue = GetSettingsMap();
-    Catalogue = &catalogue;
     return 0;
 }
 
@@ -35,19 +29,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const QString value(reinterpret_cast<const QChar*>(units.data()), static_cast<qsizetype>(units.size()));
 
-    const auto entry = FindSetting(*Catalogue, name);
-    const bool invalid = IsSettingValueInvalid(*Catalogue, name, value);
-    if (entry == Catalogue->end()) {
-        if (!invalid) {
-            std::abort(); // an unknown name is never valid
-        }
-        return 0;
-    }
-    if (!EqualsIgnoringAsciiCase(entry->first, name)) {
+    // An unknown name is never valid; a known one is found in any letter case,
+    // and free text takes anything.
+    const SettingsMap& catalogue = SettingsCatalogue();
+    const auto entry = FindSetting(catalogue, name);
+    const bool invalid = IsSettingValueInvalid(catalogue, name, value);
+    if (entry == catalogue.end() ? !invalid
+                                 : !EqualsIgnoringAsciiCase(entry->first, name)
+                                       || (entry->second.kind == SettingValueKind::Text && invalid)) {
         std::abort();
-    }
-    if (entry->second.kind == SettingValueKind::Text && invalid) {
-        std::abort(); // free text takes anything
     }
     // Valid values of the other rules are plain ASCII without line breaks.
     if (!invalid && entry->second.kind != SettingValueKind::Text) {

@@ -1,14 +1,11 @@
 #!/usr/bin/env python3
-"""Checks that the desktop entry, the AppStream metainfo and the icons agree with
-each other and with the build: names that must match across files, the current
-version in <releases>, and icons whose pixel size matches their hicolor folder.
-The validators check each file alone; none of them sees these links.
+"""Checks what the validators, each seeing one file, cannot: that the desktop
+entry, the AppStream metainfo and the icons agree with each other and the build.
 
 Usage: check_metadata.py <source-dir> <project-version> <program-file-name>
 """
 
 import configparser
-import re
 import struct
 import sys
 import xml.etree.ElementTree as ET
@@ -53,10 +50,6 @@ def main(source_dir, version, program):
     icon = entry.get("Icon", "")
     check(icon != "" and "/" not in icon and not icon.endswith((".png", ".svg")),
           f"desktop Icon is a theme icon name ({icon!r})")
-    check(entry.get("StartupWMClass") == program,
-          "desktop StartupWMClass is the program name, which Qt uses as the window class")
-    for locale in ("pt_BR", "es", "de", "fr", "it"):
-        check(f"Comment[{locale}]" in entry, f"desktop Comment translated for {locale}")
 
     for size in ICON_SIZES:
         png = icons / "hicolor" / f"{size}x{size}" / "apps" / f"{icon}.png"
@@ -67,36 +60,25 @@ def main(source_dir, version, program):
           f"scalable icon {svg.relative_to(source_dir)} is an SVG")
 
     root = ET.parse(linux / f"{APP_ID}.metainfo.xml").getroot()
-    check(root.get("type") == "desktop-application", "metainfo describes a desktop application")
     check(root.findtext("id") == APP_ID, f"metainfo id is {APP_ID}")
     check(root.findtext("name") == entry.get("Name"), "metainfo name equals desktop Name")
-    launchables = [e.text for e in root.findall("launchable[@type='desktop-id']")]
-    check(launchables == [f"{APP_ID}.desktop"], "metainfo launchable names the desktop entry")
     check([e.text for e in root.findall("provides/binary")] == [program],
           f"metainfo provides the binary {program}")
 
     releases = root.findall("releases/release")
     check(bool(releases) and releases[0].get("version") == version,
           f"newest metainfo release is the project version {version}")
-    check(all(re.fullmatch(r"\d{4}-\d{2}-\d{2}", r.get("date", "")) for r in releases),
-          "every release has an ISO date")
 
     shots = root.findall("screenshots/screenshot")
     urls = [s.findtext("image", "") for s in shots]
-    check(all(u.startswith(SCREENSHOT_URL) for u in urls), "screenshots live under the project URL")
-    check({u[len(SCREENSHOT_URL):] for u in urls} == SCREENSHOTS and len(urls) == len(SCREENSHOTS),
-          "screenshots: each view once in light and once in dark")
-    check(all((s.findtext("caption") or "").strip() for s in shots), "every screenshot has a caption")
+    check({u[len(SCREENSHOT_URL):] for u in urls if u.startswith(SCREENSHOT_URL)} == SCREENSHOTS
+          and len(urls) == len(SCREENSHOTS), "screenshots under the project URL: each view in light and in dark")
     check([s.get("type") for s in shots].count("default") == 1, "exactly one default screenshot")
 
-    if failures:
-        print(f"{len(failures)} check(s) failed", file=sys.stderr)
-        return 1
-    return 0
+    return 1 if failures else 0
 
 
 if __name__ == "__main__":
     if len(sys.argv) != 4:
-        print(__doc__, file=sys.stderr)
-        sys.exit(2)
+        sys.exit(__doc__)
     sys.exit(main(Path(sys.argv[1]), sys.argv[2], sys.argv[3]))

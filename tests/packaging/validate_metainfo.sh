@@ -1,18 +1,12 @@
 #!/usr/bin/env bash
-# Runs appstreamcli with every check it has (--pedantic) and fails on any issue
-# except two that are deliberate:
-#   cid-contains-uppercase-letter  the component id keeps the product's reverse-DNS
-#                                  spelling com.orvane.SilentInstallHelper;
-#   unknown-tag developer          <developer> is the current element, unknown to the
-#                                  appstream of Debian 12, which reads <developer_name>.
+# Runs appstreamcli with every check (--pedantic) and fails on any issue but two
+# deliberate ones: the component id keeps the product's reverse-DNS spelling
+# (cid-contains-uppercase-letter), and <developer> is the current element, unknown
+# to Debian 12's appstream (unknown-tag developer).
 # Usage: validate_metainfo.sh validate <metainfo.xml>
 #        validate_metainfo.sh validate-tree <root>   (also checks the desktop entry link)
 set -uo pipefail
 
-if [[ $# -ne 2 || ( "$1" != validate && "$1" != validate-tree ) ]]; then
-    echo "usage: $0 validate <metainfo.xml> | validate-tree <root>" >&2
-    exit 2
-fi
 output="$(appstreamcli "$1" --no-net --pedantic "$2" 2>&1)"
 status=$?
 printf '%s\n' "$output"

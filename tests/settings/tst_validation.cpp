@@ -1,4 +1,5 @@
 #include "globalize.h"
+#include "setting_names.h"
 #include "settings_catalogue.h"
 #include "value_validation.h"
 
@@ -14,6 +15,25 @@ private slots:
         SettingsDataMapper();
     }
 
+    // Every setting but EnableAuditing has a description of its own, in the loaded language.
+    void descriptionsFollowLanguage()
+    {
+        const std::string english = "Address for connection to Orvane Print Host.";
+        for (const auto& [name, mapping] : GetSettingsMap()) {
+            QVERIFY2(name == SettingName::EnableAuditing ? mapping.description.empty()
+                                                         : mapping.description != name + "Description"
+                         && !mapping.description.empty(),
+                     name.c_str());
+        }
+        QCOMPARE(GetSettingsMap().at("HostAddress").description, english);
+        Globalize::LoadLanguage(1046);
+        SettingsDataMapper();
+        QVERIFY(GetSettingsMap().at("HostAddress").description != english);
+        Globalize::LoadLanguage(DefaultLocaleId);
+        SettingsDataMapper();
+        QCOMPARE(GetSettingsMap().at("HostAddress").description, english);
+    }
+
     void rules_data()
     {
         QTest::addColumn<QString>("name");
@@ -22,35 +42,22 @@ private slots:
 
         const QList<std::tuple<const char*, const char*, const char*, bool>> rows = {
             {"integer", "HttpTimeout", "30", false},
-            {"integer leading zeros", "HttpTimeout", "007", false},
             {"integer negative", "HttpTimeout", "-1", true},
-            {"integer fraction", "HttpTimeout", "1.5", true},
             {"integer leading blank", "HttpTimeout", " 30", true},
-            {"integer trailing blank", "HttpTimeout", "30 ", true},
             {"integer empty", "HttpTimeout", "", true},
             {"integer trailing line feed", "HttpTimeout", "30\n", true},
             {"integer non-ASCII digits", "HttpTimeout", "\u0663\u0660", true},
-            {"integer full-width digits", "HttpTimeout", "\uFF13\uFF10", true},
             {"integer huge", "BlockCopies", "123456789012345678901234567890", false},
-            {"negative schedule", "ScheduledInventory", "-1", true},
-            {"cache 0", "ContingencyPrinterCache", "0", false},
-            {"cache 9", "ContingencyPrinterCache", "9", false},
             {"cache 15", "ContingencyPrinterCache", "15", false},
             {"cache 20", "ContingencyPrinterCache", "20", false},
             {"cache 21", "ContingencyPrinterCache", "21", true},
             {"cache 05", "ContingencyPrinterCache", "05", true},
-            {"cache 00", "ContingencyPrinterCache", "00", true},
             {"cache 20 with line feed", "ContingencyPrinterCache", "20\n", true},
             {"cache lower-case name", "contingencyprintercache", "21", true},
-            {"cache lower-case name valid", "contingencyprintercache", "20", false},
             {"ordinary integer 21", "BlockCopies", "21", false},
-            {"ordinary integer 05", "BlockCopies", "05", false},
             {"boolean true", "SaveSpool", "true", false},
-            {"boolean TRUE", "SaveSpool", "TRUE", false},
-            {"boolean False", "SaveSpool", "False", false},
             {"boolean 0", "SaveSpool", "0", false},
             {"boolean 1", "SaveSpool", "1", false},
-            {"boolean yes", "SaveSpool", "yes", true},
             {"boolean 2", "SaveSpool", "2", true},
             {"boolean trailing blank", "SaveSpool", "true ", true},
             {"boolean empty", "SaveSpool", "", true},
@@ -58,24 +65,24 @@ private slots:
             {"boolean long s look-alike", "SaveSpool", "fal\u017Fe", true},
             {"boolean mixed case", "SaveSpool", "tRuE", false},
             {"address http", "HostAddress", "http://10.0.0.1:8080", false},
-            {"address https", "HostAddress", "https://127.0.0.1:56569", false},
             {"address host name", "ReleaserAddress", "https://print-srv.corp.local:443", false},
             {"address without port", "HostAddress", "https://127.0.0.1", true},
             {"address trailing slash", "HostAddress", "https://127.0.0.1:56569/", true},
-            {"address path", "HostAddress", "https://127.0.0.1:56569/api", true},
             {"address upper-case scheme", "HostAddress", "HTTPS://127.0.0.1:56569", true},
             {"address user part", "HostAddress", "https://user@host:1", true},
-            {"address IPv6", "HostAddress", "https://[::1]:1", true},
-            {"address ftp", "HostAddress", "ftp://host:21", true},
             {"address empty port", "HostAddress", "https://host:", true},
             {"address line feed", "HostAddress", "https://host:1\n", true},
-            {"text anything", "WorkFolder", "C:\\Orvane\\Work", false},
             {"text blanks only", "WorkFolder", "   ", false},
             {"text empty", "WorkFolder", "", false},
             {"text control characters", "AuditingFolder", "a\tb\nc", false},
+            // Names are found in any letter case, but only a-z fold.
+            {"name in lower case", "hostaddress", "https://h:1", false},
+            {"name in mixed case", "enablepasswordREMEMBER", "1", false},
             {"unknown name", "NoSuchSetting", "1", true},
-            {"unknown name empty value", "NoSuchSetting", "", true},
             {"name with blank", "SaveSpool ", "1", true},
+            {"empty name", "", "1", true},
+            {"name with non-ASCII look-alike", "Save\u017Fpool", "true", true},
+            {"at sign is not a folded backtick", "@LLOWJOBTITLECHANGE", "1", true},
         };
         for (const auto& [row, name, value, invalid] : rows) {
             QTest::newRow(row) << QString::fromUtf8(name) << QString::fromUtf8(value) << invalid;
@@ -90,28 +97,18 @@ private slots:
         QCOMPARE(IsSettingValueInvalid(GetSettingsMap(), name.toStdString(), value), invalid);
     }
 
-    // No catalogue setting is Decimal; the rule itself still works on a catalogue that has one.
-    void decimalRule_data()
-    {
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<bool>("invalid");
-        QTest::newRow("1.5") << "1.5" << false;
-        QTest::newRow("10.25") << "10.25" << false;
-        QTest::newRow("1") << "1" << true;
-        QTest::newRow(".5") << ".5" << true;
-        QTest::newRow("1,5") << "1,5" << true;
-        QTest::newRow("1.") << "1." << true;
-    }
-
+    // No catalogue setting is Decimal; the rule itself still works on a catalogue
+    // that has one. An unknown kind refuses nothing.
     void decimalRule()
     {
-        QFETCH(QString, value);
-        QFETCH(bool, invalid);
         SettingsMap map;
         map["Ratio"] = SettingMapping{SettingValueKind::Decimal, {}, true};
         map["Other"] = SettingMapping{static_cast<SettingValueKind>(9), {}, true};
-        QCOMPARE(IsSettingValueInvalid(map, "ratio", value), invalid);
-        QCOMPARE(IsSettingValueInvalid(map, "Other", value), false);
+        for (const auto& [value, invalid] : {std::pair{"1.5", false}, std::pair{"10.25", false}, std::pair{"1", true},
+                                             std::pair{".5", true}, std::pair{"1,5", true}, std::pair{"1.", true}}) {
+            QCOMPARE(IsSettingValueInvalid(map, "ratio", QString::fromLatin1(value)), invalid);
+            QVERIFY(!IsSettingValueInvalid(map, "Other", QString::fromLatin1(value)));
+        }
     }
 };
 
