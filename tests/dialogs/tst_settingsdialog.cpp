@@ -132,6 +132,7 @@ private slots:
         QTest::newRow("name erased") << QStringList{"N:SaveSpool", "V:1", "N:"} << nameRequired;
         QTest::newRow("value erased") << QStringList{"N:SaveSpool", "V:1", "V:"} << valueRequired;
         QTest::newRow("unknown name waits for the value") << QStringList{"N:Nonsense"} << valueRequired;
+        QTest::newRow("existing name waits for the value") << QStringList{"N:HostAddress"} << valueRequired;
         // A name already in the list, in other case and with a value it would refuse.
         QTest::newRow("existing name first") << QStringList{"N:hostaddress", "V:x"} << exists;
         // The name is judged before the value.
