@@ -10,6 +10,7 @@
 #include "settingstablewidget.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -66,6 +67,19 @@ inline void QuietOffscreenNotices()
             previous(type, context, message);
         }
     });
+}
+
+// A file's bytes, or "<unreadable>".
+inline QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+inline bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
 }
 
 // Texts of one column, top to bottom; "<none>" for a missing cell.
