@@ -1,30 +1,23 @@
 #!/usr/bin/env bash
-# The real program on a private X server, driven by xdotool. Exit: 0 pass, 1 fail, 77 skipped.
-#   e2e_xdotool.sh PROGRAM CLOSE_HELPER
-#       Select English, add SaveSpool=1 and BlockCopies=007, export through the save
-#       dialog, close the notice and the window: exit code 0 and exactly the expected bytes.
-#   e2e_xdotool.sh --open PROGRAM CLOSE_HELPER
-#       Started with a settings file: its notice lists the member left out; the export
-#       then holds the loaded members in the file's order.
-#   e2e_xdotool.sh --escape PROGRAM
-#       Escape in the language selector ends the program with 0, no window, no file.
+# The real program on a private X server, driven by xdotool; exit 0 pass, 1 fail, 77 skip.
+#   PROGRAM CLOSE_HELPER: select English, add SaveSpool=1 and BlockCopies=007, export,
+#       close notice and window: exit code 0 and exactly the expected bytes.
+#   --open PROGRAM CLOSE_HELPER: started with a file, whose notice lists the member
+#       left out; the export holds the loaded members in the file's order.
+#   --escape PROGRAM: Escape in the selector ends the program with 0, no window, no file.
 # CLOSE_HELPER sends WM_DELETE_WINDOW (no window manager; xdotool can only destroy).
 
 set -u -o pipefail
 mode=full
 [[ ${1:-} == --escape || ${1:-} == --open ]] && { mode=${1#--}; shift; }
 program=${1:-} close_helper=${2:-}
-if [[ ! -x $program || ($mode != escape && ! -x $close_helper) ]]; then
-    echo "usage: $0 [--open] PROGRAM CLOSE_HELPER | $0 --escape PROGRAM" >&2
-    exit 2
-fi
+[[ -x $program && ($mode == escape || -x $close_helper) ]] || { echo "usage: $0 [--open|--escape] PROGRAM [CLOSE_HELPER]" >&2; exit 2; }
 for tool in Xvfb xdotool xdpyinfo timeout; do
     command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool not found"; exit 77; }
 done
 
-readonly title='Silent Install Helper'
+readonly title='Silent Install Helper' screenshot="$PWD/e2e_xdotool_$mode-failure.png"
 work=$(mktemp -d "${TMPDIR:-/tmp}/sih-e2e.XXXXXX") || exit 1
-screenshot="$PWD/e2e_xdotool_$mode-failure.png"
 rm -f "$screenshot"
 xvfb_pid='' program_pid='' exit_code=''
 
@@ -61,8 +54,7 @@ window_width() { timeout 5 xdotool getwindowgeometry --shell "$1" 2>/dev/null | 
 keys() { timeout 10 xdotool key --delay 60 "$@"; }
 type_text() { timeout 20 xdotool type --delay 40 -- "$1"; }
 
-# Prints the id of a new mapped window titled like $1, at least $2 pixels wide, not
-# in the list $3, once one appears within $4 seconds.
+# Prints a new mapped window titled like $1, >= $2 pixels wide, not in list $3, within $4 s.
 wait_new_window() {
     local tries=$(($4 * 10)) id width
     while ((tries-- > 0)) && program_alive; do
@@ -92,8 +84,8 @@ focus_window() {
     return 1
 }
 
-# Waits until the mapped windows stay the same for one second (at most $1 s): a key
-# sent while the completion popup (which grabs the keyboard) comes or goes is lost.
+# Waits until the windows stay the same for 1 s (at most $1 s): a key sent while the
+# completion popup (which grabs the keyboard) comes or goes is lost.
 wait_settled() {
     local tries=$(($1 * 10)) stable=0 previous='' current
     while ((tries-- > 0)); do
@@ -105,7 +97,7 @@ wait_settled() {
     return 1
 }
 
-# Opens a window with a click at ($2, $3) in window $1; prints the new window of width >= $4.
+# Clicks at ($2, $3) in window $1; prints the new window >= $4 pixels wide.
 click_open() {
     local known
     known=$(visible_windows "")
@@ -128,12 +120,9 @@ confirm() {
 }
 
 arguments=()
-if [[ $mode == open ]]; then
-    # Written by hand: LF line ends, HostAddress second, one invalid member.
-    printf '{\n  "ReleaserAddress": "https://releaser.example.com:8443",\n  "HostAddress": "https://10.0.0.5:56569",\n  "SaveSpool": "yes",\n  "BlockCopies": "007"\n}\n' \
-        >"$work/home/opened.json"
-    arguments=("$work/home/opened.json")
-fi
+# Written by hand: LF line ends, HostAddress second, one invalid member.
+[[ $mode == open ]] && arguments=("$HOME/opened.json") &&
+    printf '{\n  "ReleaserAddress": "https://releaser.example.com:8443",\n  "HostAddress": "https://10.0.0.5:56569",\n  "SaveSpool": "yes",\n  "BlockCopies": "007"\n}\n' >"$HOME/opened.json"
 "$program" "${arguments[@]}" >"$work/program.out" 2>"$work/program.err" &
 program_pid=$!
 
@@ -182,8 +171,5 @@ confirm "$notice" "the notice after the export"
 "$close_helper" "$main" || fail "could not ask the main window to close"
 wait_program_exit 10 || fail "the program still runs 10 s after its main window was closed"
 ((exit_code == 0)) || fail "exit code $exit_code after closing the main window, expected 0"
-if ! cmp -s "$work/expected.json" "$HOME/settings.json"; then
-    { echo "--- expected:"; od -c "$work/expected.json"; echo "--- written:"; od -c "$HOME/settings.json"; } >&2
-    fail "the exported file differs from the expected bytes"
-fi
+cmp "$work/expected.json" "$HOME/settings.json" >&2 || fail "the exported file differs from the expected bytes"
 echo "PASS: $mode run, exported and closed"

@@ -25,13 +25,10 @@
 
 #include <memory>
 
-#include <grp.h>
 #include <pwd.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -79,12 +76,6 @@ QString Describe(const QString& path)
         + QFile::symLinkTarget(path);
 }
 
-const passwd* Nobody()
-{
-    static const passwd* nobody = getpwnam("nobody");
-    return nobody;
-}
-
 } // namespace
 
 class TestExport : public QObject {
@@ -128,61 +119,6 @@ private:
         return shown;
     }
 
-    // Sets `situation` up around `file` in `folder`; returns the regular files behind
-    // the path (the new document on success, the earlier one after a failure).
-    static QStringList Prepare(const QString& situation, const QString& folder, const QString& file,
-                               std::unique_ptr<QProcess>& reader)
-    {
-        const QByteArray path = QFile::encodeName(file);
-        const QByteArray other = QFile::encodeName(folder + QStringLiteral("/other.json"));
-        const QByteArray folderPath = QFile::encodeName(folder);
-        QStringList files;
-        bool ok = true;
-        if (situation == QLatin1String("device node")) {
-            ok = mknod(path.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
-        } else if (situation == QLatin1String("FIFO with a reader")) {
-            ok = mkfifo(path.constData(), 0644) == 0;
-            reader = std::make_unique<QProcess>();
-            reader->start(QStringLiteral("cat"), {file});
-            ok = ok && reader->waitForStarted();
-        } else if (situation == QLatin1String("symlink loop")) {
-            ok = symlink("other.json", path.constData()) == 0 && symlink(path.constData(), other.constData()) == 0;
-        } else if (situation == QLatin1String("target is a folder")) {
-            ok = QDir().mkdir(file);
-        } else if (situation == QLatin1String("new file, folder read-only")) {
-            ok = ::chown(folderPath.constData(), Nobody()->pw_uid, 0) == 0 && ::chmod(folderPath.constData(), 0555) == 0;
-        } else if (situation != QLatin1String("missing folder")) {
-            ok = WriteFile(file, EarlierFile);
-            files << file;
-        }
-
-        if (situation == QLatin1String("second hard link")) {
-            ok = ok && link(path.constData(), other.constData()) == 0;
-            files << QFile::decodeName(other);
-        } else if (situation == QLatin1String("symlink to a file")) {
-            ok = ok && ::rename(path.constData(), other.constData()) == 0 && symlink("other.json", path.constData()) == 0;
-            files = QStringList{QFile::decodeName(other)};
-        } else if (situation.startsWith(QLatin1String("other owner"))) {
-            ok = ok && ::chown(path.constData(), Nobody()->pw_uid, Nobody()->pw_gid) == 0
-                && ::chmod(path.constData(), situation.endsWith(QLatin1String("set-gid")) ? 02640 : 0640) == 0;
-        } else if (situation.contains(QLatin1String("read-only,"))) {
-            ok = ok && ::chown(path.constData(), Nobody()->pw_uid, 0) == 0
-                && ::chown(folderPath.constData(), Nobody()->pw_uid, 0) == 0 && ::chmod(path.constData(), 0600) == 0
-                && ::chmod(folderPath.constData(), 0555) == 0;
-        } else if (situation == QLatin1String("target read-only")) {
-            // The folder would allow a replacement; the file itself must refuse.
-            ok = ok && ::chown(path.constData(), Nobody()->pw_uid, 0) == 0
-                && ::chown(folderPath.constData(), Nobody()->pw_uid, 0) == 0 && ::chmod(path.constData(), 0444) == 0;
-        } else if (situation == QLatin1String("full disk")) {
-            // One page is left: the document starts to be written, then the disk is full.
-            struct statvfs info {};
-            ok = ok && statvfs(folderPath.constData(), &info) == 0
-                && WriteFile(folder + QStringLiteral("/filler"),
-                             QByteArray(qint64(info.f_bavail * info.f_frsize) - 4096, 'f'));
-        }
-        return ok ? files : QStringList{QStringLiteral("<set-up failed>")};
-    }
-
 private slots:
     void initTestCase()
     {
@@ -223,65 +159,82 @@ private slots:
         home.reset();
     }
 
+    // Each row: its set-up, run by sh in its scratch folder around $F (the path
+    // written) with $E (a file with the earlier content) and $R (the pipe reader's
+    // output); the files behind $F, which hold the new document after success and
+    // the earlier one after a failure; the failure message (%1: the path); and
+    // whether the window exports too (the tool runs every row).
     void writePolicy_data()
     {
-        QTest::addColumn<QString>("message"); // empty: written; %1 stands for the path
-        QTest::addColumn<bool>("throughWindow"); // as well as through the tool
-        const QString written;
-        QTest::newRow("device node") << written << false;
-        QTest::newRow("FIFO with a reader") << written << false;
-        QTest::newRow("second hard link") << written << true;
-        QTest::newRow("other owner, mode 0640") << written << false;
-        QTest::newRow("other owner, set-gid") << written << false;
-        QTest::newRow("folder read-only, file writable") << written << false;
-        QTest::newRow("symlink to a file") << written << false;
-        QTest::newRow("full disk") << WriteFailure + "No space left on device: %1" << true;
-        QTest::newRow("missing folder") << OpenFailure + "No such file or directory: %1" << false;
-        QTest::newRow("symlink loop") << OpenFailure + "Too many levels of symbolic links: %1" << false;
-        QTest::newRow("target read-only") << OpenFailure + "Permission denied: %1" << false;
-        QTest::newRow("new file, folder read-only") << OpenFailure + "Permission denied: %1" << false;
-        QTest::newRow("target is a folder") << OpenFailure + "Is a directory: %1" << false;
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("throughWindow");
+        const QStringList target{"$F"};
+        QTest::newRow("device node") << "mknod -m 666 \"$F\" c 1 3" << QStringList() << "" << false;
+        QTest::newRow("FIFO with a reader") << "mkfifo \"$F\" && { cat \"$F\" >\"$R\" & }" << QStringList{"$R"} << "" << false;
+        QTest::newRow("second hard link") << "cp \"$E\" \"$F\" && ln \"$F\" other" << QStringList{"$F", "other"} << "" << true;
+        QTest::newRow("other owner, mode 0640") << "cp \"$E\" \"$F\" && chown nobody: \"$F\" && chmod 640 \"$F\"" << target << "" << false;
+        QTest::newRow("other owner, set-gid") << "cp \"$E\" \"$F\" && chown nobody: \"$F\" && chmod 2640 \"$F\"" << target << "" << false;
+        QTest::newRow("folder read-only, file writable")
+            << "cp \"$E\" \"$F\" && chown nobody \"$F\" . && chmod 600 \"$F\" && chmod 555 ." << target << "" << false;
+        QTest::newRow("symlink to a file") << "cp \"$E\" other && ln -s other \"$F\"" << QStringList{"other"} << "" << false;
+        // One page is left: the document starts to be written, then the disk is full.
+        QTest::newRow("full disk") << "cp \"$E\" \"$F\" && head -c $(($(stat -f -c '%a*%S' .) - 4096)) /dev/zero >filler"
+                                   << target << WriteFailure + "No space left on device: %1" << true;
+        QTest::newRow("missing folder") << "" << QStringList() << OpenFailure + "No such file or directory: %1" << false;
+        QTest::newRow("symlink loop") << "ln -s other \"$F\" && ln -s \"$F\" other" << QStringList()
+                                      << OpenFailure + "Too many levels of symbolic links: %1" << false;
+        // The folder would allow a replacement; the file itself must refuse.
+        QTest::newRow("target read-only") << "cp \"$E\" \"$F\" && chown nobody \"$F\" . && chmod 444 \"$F\"" << target
+                                          << OpenFailure + "Permission denied: %1" << false;
+        QTest::newRow("new file, folder read-only") << "chown nobody . && chmod 555 ." << QStringList()
+                                                    << OpenFailure + "Permission denied: %1" << false;
+        QTest::newRow("target is a folder") << "mkdir \"$F\"" << QStringList() << OpenFailure + "Is a directory: %1" << false;
     }
 
     void writePolicy()
     {
+        QFETCH(QString, setup);
+        QFETCH(QStringList, files);
         QFETCH(QString, message);
         QFETCH(bool, throughWindow);
-        if (!privateMounts || geteuid() != 0 || Nobody() == nullptr) {
+        if (!privateMounts || geteuid() != 0 || getpwnam("nobody") == nullptr) {
             QSKIP("needs root, the user nobody and a mount namespace of the test's own");
         }
-        const QString situation = QString::fromLatin1(QTest::currentDataTag());
-        const QString subfolder = situation == QLatin1String("missing folder") ? QStringLiteral("/missing/") : "/";
-        QStringList ways{QStringLiteral("compose")};
-        if (throughWindow) {
-            ways << QStringLiteral("export");
-        }
-        for (const QString& via : ways) {
+        const QString earlier = home->filePath(QStringLiteral("earlier.json"));
+        QVERIFY(WriteFile(earlier, EarlierFile));
+        for (const QString& via : {QStringLiteral("compose"), QStringLiteral("export")}) {
+            if (via == QLatin1String("export") && !throughWindow) {
+                break;
+            }
             const QString folder = home->filePath(via);
             QVERIFY(QDir().mkdir(folder));
             QVERIFY(mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k,mode=0755") == 0);
             scratchMounts << folder;
-            const QString target =
-                folder + subfolder + (via == QLatin1String("export") ? WindowFileName : QStringLiteral("settings.json"));
-            std::unique_ptr<QProcess> reader;
-            const QStringList files = Prepare(situation, folder, target, reader);
-            QVERIFY(!files.contains(QStringLiteral("<set-up failed>")));
+            const QString target = folder + (setup.isEmpty() ? "/missing/" : "/")
+                + (via == QLatin1String("export") ? WindowFileName : QStringLiteral("settings.json"));
+            QProcess shell;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("F"), target);
+            environment.insert(QStringLiteral("E"), earlier);
+            environment.insert(QStringLiteral("R"), home->filePath(QStringLiteral("read")));
+            shell.setProcessEnvironment(environment);
+            shell.setWorkingDirectory(folder);
+            shell.setProcessChannelMode(QProcess::ForwardedChannels);
+            shell.start(QStringLiteral("sh"), {QStringLiteral("-ec"), setup});
+            QVERIFY(shell.waitForFinished(10000) && shell.exitCode() == 0);
             const QString before = Describe(target);
             const QStringList tree = Tree(folder);
 
             QString shown;
             if (via == QLatin1String("compose")) {
+                // Root ignores permission bits: where they are the point, the tool runs as nobody.
+                QStringList command{"--reuid=nobody", "--regid=nogroup", "--clear-groups", SIH_CHECK_TOOL, "compose", "-o",
+                                    target, "SaveSpool=1", "WorkFolder=" + QString(WorkFolder).replace("\\\\", "\\")};
+                const bool asNobody = QString::fromLatin1(QTest::currentDataTag()).contains(QLatin1String("read-only"));
                 QProcess tool;
-                tool.setProgram(QStringLiteral(SIH_CHECK_TOOL));
-                tool.setArguments({"compose", "-o", target, "SaveSpool=1", "WorkFolder=" + QString(WorkFolder).replace("\\\\", "\\")});
-                if (situation.contains(QLatin1String("read-only"))) {
-                    tool.setChildProcessModifier([uid = Nobody()->pw_uid, gid = Nobody()->pw_gid] {
-                        if (setgroups(0, nullptr) != 0 || setresgid(gid, gid, gid) != 0 || setresuid(uid, uid, uid) != 0) {
-                            _exit(127);
-                        }
-                    });
-                }
-                tool.start();
+                tool.start(asNobody ? QStringLiteral("setpriv") : command[3], asNobody ? command : command.mid(4));
                 QVERIFY(tool.waitForFinished(30000));
                 const QString err = QString::fromUtf8(tool.readAllStandardError());
                 QCOMPARE(tool.exitCode(), message.isEmpty() ? 0 : 2);
@@ -295,14 +248,11 @@ private slots:
                 QVERIFY(icon == Image(QImage(QStringLiteral(":/images/global/") + iconFile)));
             }
             QCOMPARE(shown, message.isEmpty() ? QString() : message.arg(target));
-            if (reader) {
-                QVERIFY(reader->waitForFinished(10000));
-                QCOMPARE(reader->readAllStandardOutput(), ExpectedFile);
-            }
             QCOMPARE(Describe(target), before);
             QCOMPARE(Tree(folder), tree);
-            for (const QString& file : files) {
-                QCOMPARE(ReadFile(file), message.isEmpty() ? ExpectedFile : EarlierFile);
+            for (const QString& name : files) {
+                const QString file = name == "$F" ? target : name == "$R" ? environment.value("R") : QString(folder + '/' + name);
+                QTRY_COMPARE(ReadFile(file), message.isEmpty() ? ExpectedFile : EarlierFile);
             }
         }
     }
