@@ -125,24 +125,20 @@ private slots:
 
     void cleanup() { window.reset(); }
 
+    // The fresh table holds HostAddress alone, each cell's tool tip its whole text;
+    // icon-only buttons are announced by screen readers with their tool tips.
     void startsWithHostAddressOnly()
     {
-        const QStringList row{"HostAddress", "https://127.0.0.1:56569", HostAddressDescription};
-        QCOMPARE(Table()->rowCount(), 1);
-        for (int column = 0; column < 3; ++column) {
-            QCOMPARE(Table()->item(0, column)->text(), row[column]);
-            QCOMPARE(Table()->item(0, column)->toolTip(), row[column]);
-        }
-        QCOMPARE(SettingsJson.dump(), std::string("{\"HostAddress\":\"https://127.0.0.1:56569\"}"));
-        QVERIFY(Button("btnAdd")->isEnabled() && Button("btnExport")->isEnabled() && EditAndDeleteOff());
         QCOMPARE(window->windowTitle(), QStringLiteral("Orvane Print Agent - Silent Install Helper"));
-        // Icon-only buttons: screen readers announce the tool tip.
-        QStringList names;
-        for (const char* name : {"btnAdd", "btnEdit", "btnDelete", "btnExport"}) {
-            QVERIFY(!Button(name)->icon().isNull());
-            names << Button(name)->accessibleName();
+        QStringList shown;
+        for (int column = 0; column < 3; ++column) {
+            shown << Table()->item(0, column)->text() << Table()->item(0, column)->toolTip();
         }
-        QCOMPARE(names, (QStringList{"Add", "Edit", "Delete", "Export"}));
+        for (const char* name : {"btnAdd", "btnEdit", "btnDelete", "btnExport"}) {
+            shown << Button(name)->accessibleName().repeated(!Button(name)->icon().isNull());
+        }
+        QCOMPARE(shown, (QStringList{"HostAddress", "HostAddress", "https://127.0.0.1:56569", "https://127.0.0.1:56569",
+                                     HostAddressDescription, HostAddressDescription, "Add", "Edit", "Delete", "Export"}));
     }
 
     void rowsInByteWiseNameOrder_data()
@@ -173,112 +169,87 @@ private slots:
         QCOMPARE(jsonOrder, QStringList{"HostAddress"} + names);
     }
 
-    // Every way to ask for the editor: it opens on the selected row, name locked.
-    void editRequests_data()
+    // Every way to ask for the editor or the remove question: the editor opens on the
+    // selected row with the name locked; HostAddress is never removed.
+    void requests_data()
     {
-        QTest::addColumn<QString>("trigger");
         QTest::addColumn<QString>("selected");
-        for (const char* trigger : {"Return on window", "Enter on window", "Return in table", "Enter in table",
-                                    "edit button", "double-click 0", "double-click 1", "double-click 2"}) {
-            for (const char* selected : {"SaveSpool", "HostAddress", ""}) {
-                if (*selected != 0 || trigger[0] != 'd') {
-                    QTest::addRow("%s, %s", trigger, *selected != 0 ? selected : "nothing") << trigger << selected;
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("answer"); // the dialog's button to press
+        QTest::addColumn<QString>("opens"); // what the dialog showed
+        QTest::addColumn<bool>("removed");
+        const QString values[] = {"true", "https://127.0.0.1:56569", ""};
+        for (const char* action : {"Return on window", "Enter on window", "Return in table", "Enter in table",
+                                   "edit button", "double-click 0", "double-click 1", "double-click 2"}) {
+            for (int i = 0; i < 3; ++i) {
+                const QString selected = QStringList{"SaveSpool", "HostAddress", ""}[i];
+                const QString opens = i == 2 ? "" : "Edit record|" + selected + "|0|" + values[i];
+                if (i < 2 || qstrncmp(action, "double", 6) != 0) {
+                    QTest::addRow("%s, %s", action, qPrintable(selected)) << selected << action << "" << opens << false;
                 }
             }
         }
+        const QString asked = QStringLiteral("remove question");
+        QTest::newRow("Delete, nothing selected") << "" << "Delete on window" << "" << "" << false;
+        QTest::newRow("Delete, HostAddress") << "HostAddress" << "Delete on window" << "" << "" << false;
+        QTest::newRow("delete button, HostAddress") << "HostAddress" << "delete button" << "" << "" << false;
+        QTest::newRow("Delete in table, HostAddress") << "HostAddress" << "Delete in table" << "" << "" << false;
+        QTest::newRow("Delete, confirm") << "SaveSpool" << "Delete on window" << "btnConfirm" << asked << true;
+        QTest::newRow("Delete in table, confirm") << "SaveSpool" << "Delete in table" << "btnConfirm" << asked << true;
+        QTest::newRow("delete button, confirm") << "SaveSpool" << "delete button" << "btnConfirm" << asked << true;
+        QTest::newRow("Delete, cancel") << "SaveSpool" << "Delete on window" << "btnCancel" << asked << false;
     }
 
-    void editRequests()
+    void requests()
     {
-        QFETCH(QString, trigger);
         QFETCH(QString, selected);
+        QFETCH(QString, action);
+        QFETCH(QString, answer);
+        QFETCH(QString, opens);
+        QFETCH(bool, removed);
         QVERIFY(AddThroughEditor("SaveSpool", "1"));
+        QVERIFY(AddThroughEditor("BlockCopies", "2"));
         const int row = RowOf(selected);
-        if (row >= 0 && !trigger.startsWith('d')) {
-            ClickCell(row);
+        const bool doubleClick = action.startsWith(QLatin1String("double"));
+        if (row >= 0 && !doubleClick) {
+            ClickCell(row, 2);
         }
-        QStringList view;
-        const bool opened = RunWithModal(
+        QCOMPARE(Button("btnEdit")->isEnabled(), row >= 0 && !doubleClick);
+        QCOMPARE(Button("btnDelete")->isEnabled(), selected == QLatin1String("SaveSpool") && !doubleClick);
+        QString shown;
+        RunWithModal(
             [&] {
-                if (trigger == QLatin1String("edit button")) {
-                    QTest::mouseClick(Button("btnEdit"), Qt::LeftButton);
-                } else if (trigger.startsWith('d')) {
+                if (action.endsWith(QLatin1String("button"))) {
+                    QTest::mouseClick(Button(action.startsWith('e') ? "btnEdit" : "btnDelete"), Qt::LeftButton);
+                } else if (doubleClick) {
                     // A real double-click: press, release, double-click, release.
-                    const QPoint at = Table()->visualItemRect(Table()->item(row, trigger.right(1).toInt())).center();
+                    const QPoint at = Table()->visualItemRect(Table()->item(row, action.right(1).toInt())).center();
                     QTest::mouseClick(Table()->viewport(), Qt::LeftButton, {}, at);
                     QTest::mouseDClick(Table()->viewport(), Qt::LeftButton, {}, at);
                     QTest::mouseRelease(Table()->viewport(), Qt::LeftButton, {}, at);
                 } else {
-                    const bool enter = trigger.startsWith(QLatin1String("Enter"));
-                    QTest::keyClick(trigger.endsWith(QLatin1String("table")) ? static_cast<QWidget*>(Table()) : window.get(),
-                                    enter ? Qt::Key_Enter : Qt::Key_Return, enter ? Qt::KeypadModifier : Qt::NoModifier);
+                    const Qt::Key key = action.startsWith('R') ? Qt::Key_Return : action.startsWith('E') ? Qt::Key_Enter : Qt::Key_Delete;
+                    QTest::keyClick(action.endsWith(QLatin1String("table")) ? static_cast<QWidget*>(Table()) : window.get(),
+                                    key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
                 }
             },
             [&](QWidget* modal) {
-                auto* name = modal->findChild<QLineEdit*>(QStringLiteral("txbSettingName"));
-                view << modal->findChild<QLabel*>(QStringLiteral("lblSettingActionTitle"))->text() << name->text()
-                     << QString::number(name->isEnabled())
-                     << modal->findChild<QLineEdit*>(QStringLiteral("txbSettingValue"))->text();
-            });
-        QCOMPARE(opened, row >= 0);
-        if (opened) {
-            QCOMPARE(view, (QStringList{"Edit record", selected, "0", Table()->item(row, 1)->text()}));
-        }
-        // Closing the editor without saving changes nothing.
-        QCOMPARE(Names(), (QStringList{"HostAddress", "SaveSpool"}));
-        QCOMPARE(SettingsJson.size(), std::size_t(2));
-    }
-
-    void deleteRequests_data()
-    {
-        QTest::addColumn<QString>("selected");
-        QTest::addColumn<QString>("trigger");
-        QTest::addColumn<QString>("answer"); // empty: no question may open
-        QTest::addColumn<bool>("removed");
-        QTest::newRow("key, nothing selected") << "" << "key" << "" << false;
-        QTest::newRow("key, HostAddress") << "HostAddress" << "key" << "" << false;
-        QTest::newRow("button, HostAddress") << "HostAddress" << "button" << "" << false;
-        QTest::newRow("key in table, HostAddress") << "HostAddress" << "table key" << "" << false;
-        QTest::newRow("key, confirm") << "SaveSpool" << "key" << "btnConfirm" << true;
-        QTest::newRow("key in table, confirm") << "SaveSpool" << "table key" << "btnConfirm" << true;
-        QTest::newRow("button, confirm") << "SaveSpool" << "button" << "btnConfirm" << true;
-        QTest::newRow("key, cancel") << "SaveSpool" << "key" << "btnCancel" << false;
-    }
-
-    void deleteRequests()
-    {
-        QFETCH(QString, selected);
-        QFETCH(QString, trigger);
-        QFETCH(QString, answer);
-        QFETCH(bool, removed);
-        QVERIFY(AddThroughEditor("SaveSpool", "1"));
-        QVERIFY(AddThroughEditor("BlockCopies", "2"));
-        if (!selected.isEmpty()) {
-            ClickCell(RowOf(selected), 2);
-        }
-        QCOMPARE(Button("btnEdit")->isEnabled(), !selected.isEmpty());
-        QCOMPARE(Button("btnDelete")->isEnabled(), selected == QLatin1String("SaveSpool"));
-        bool question = false;
-        const bool opened = RunWithModal(
-            [&] {
-                if (trigger == QLatin1String("button")) {
-                    QTest::mouseClick(Button("btnDelete"), Qt::LeftButton);
-                } else {
-                    QTest::keyClick(trigger == QLatin1String("key") ? static_cast<QWidget*>(window.get()) : Table(),
-                                    Qt::Key_Delete);
+                if (auto* name = modal->findChild<QLineEdit*>(QStringLiteral("txbSettingName"))) {
+                    shown = modal->findChild<QLabel*>(QStringLiteral("lblSettingActionTitle"))->text() + '|' + name->text()
+                        + '|' + QString::number(name->isEnabled()) + '|'
+                        + modal->findChild<QLineEdit*>(QStringLiteral("txbSettingValue"))->text();
+                } else if (qobject_cast<RemoveSettingsDialog*>(modal) != nullptr) {
+                    shown = QStringLiteral("remove question");
                 }
-            },
-            [&](QWidget* modal) {
-                question = qobject_cast<RemoveSettingsDialog*>(modal) != nullptr;
-                if (auto* button = modal->findChild<QPushButton*>(answer)) {
+                if (auto* button = modal->findChild<QPushButton*>(answer); button && !answer.isEmpty()) {
                     button->click();
                 }
             });
-        QCOMPARE(opened, !answer.isEmpty());
-        QCOMPARE(question, opened);
+        QCOMPARE(shown, opens);
+        // Only a confirmed removal changes the document.
         QCOMPARE(Names(), (removed ? QStringList{"BlockCopies", "HostAddress"}
                                    : QStringList{"BlockCopies", "HostAddress", "SaveSpool"}));
-        QCOMPARE(SettingsJson.contains("SaveSpool"), !removed);
+        QCOMPARE(SettingsJson.size(), std::size_t(removed ? 2 : 3));
         if (removed) {
             QVERIFY(Table()->selectedItems().isEmpty() && EditAndDeleteOff() && !Table()->HasRowSelection());
         }
