@@ -17,8 +17,7 @@ for tool in Xvfb xdotool xdpyinfo timeout; do
 done
 
 readonly title='Silent Install Helper' screenshot="$PWD/e2e_xdotool_$mode-failure.png"
-work=$(mktemp -d "${TMPDIR:-/tmp}/sih-e2e.XXXXXX") || exit 1
-rm -f "$screenshot"
+rm -f "$screenshot" && work=$(mktemp -d "${TMPDIR:-/tmp}/sih-e2e.XXXXXX") || exit 1
 xvfb_pid='' program_pid='' exit_code=''
 
 # shellcheck disable=SC2317  # run by the EXIT trap

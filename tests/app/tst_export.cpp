@@ -1,10 +1,9 @@
-// The export's write policy on a real file system: the command-line tool's compose -o
-// and the window's Export, both over SaveJsonToWFile, meet devices, pipes, links,
-// other owners, read-only folders, a full disk and missing folders, each on a small
-// tmpfs in a mount namespace of the test's own. Whatever happens, the path keeps
-// what it was (type, owner, mode, links), the earlier content survives any failure,
-// nothing is left next to it, and a failure says why. Root ignores permission bits,
-// so the tool runs as the user nobody where a permission is the point.
+// The export's write policy on a real file system: the tool's compose -o and the
+// window's Export, both over SaveJsonToWFile, meet devices, pipes, links, owners,
+// read-only folders, a full disk and missing folders, each on a small tmpfs in a
+// mount namespace of the test's own. The path keeps what it was (type, owner, mode,
+// links), the earlier content survives any failure, nothing is left next to it, and
+// a failure says why.
 
 #include "widget_test_support.h"
 
@@ -45,11 +44,6 @@ const QByteArray EarlierFile = "{\r\n    \"HostAddress\": \"https://earlier.exam
 const QString WindowFileName = QStringLiteral("configuração 😀 e\u0301.json");
 
 bool privateMounts = false;
-
-QImage Image(const QImage& image)
-{
-    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-}
 
 // Every entry below `folder`, hidden ones included, as relative paths.
 QStringList Tree(const QString& folder)
@@ -97,13 +91,12 @@ private:
     std::unique_ptr<SilentInstallHelperWindow> window;
     QStringList scratchMounts;
 
-    QToolButton* ExportButton() const { return window->findChild<QToolButton*>(QStringLiteral("btnExport")); }
-
     // Exports to `path` through the button and the save dialog; returns the notice's
     // text and icon, or nothing when no notice of the window is left open.
     std::pair<QString, QImage> ExportThroughWindow(const QString& path)
     {
-        RunWithModal([this] { QTest::mouseClick(ExportButton(), Qt::LeftButton); }, [&](QWidget* modal) {
+        auto* button = window->findChild<QToolButton*>(QStringLiteral("btnExport"));
+        RunWithModal([button] { QTest::mouseClick(button, Qt::LeftButton); }, [&](QWidget* modal) {
             auto* dialog = qobject_cast<QFileDialog*>(modal);
             dialog->setOption(QFileDialog::DontConfirmOverwrite);
             dialog->selectFile(path);
@@ -114,7 +107,7 @@ private:
             return {};
         }
         const std::pair<QString, QImage> shown{notice->findChild<QLabel*>(QStringLiteral("lblFileExportedInfo"))->text(),
-                                               Image(notice->findChild<QLabel*>(QStringLiteral("lblIcon"))->pixmap().toImage())};
+                                               notice->findChild<QLabel*>(QStringLiteral("lblIcon"))->pixmap().toImage()};
         notice->close();
         return shown;
     }
@@ -171,11 +164,12 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("throughWindow");
         const QStringList target{"$F"};
+        const QString owned = "cp \"$E\" \"$F\" && chown nobody: \"$F\" && chmod ";
         QTest::newRow("device node") << "mknod -m 666 \"$F\" c 1 3" << QStringList() << "" << false;
         QTest::newRow("FIFO with a reader") << "mkfifo \"$F\" && { cat \"$F\" >\"$R\" & }" << QStringList{"$R"} << "" << false;
         QTest::newRow("second hard link") << "cp \"$E\" \"$F\" && ln \"$F\" other" << QStringList{"$F", "other"} << "" << true;
-        QTest::newRow("other owner, mode 0640") << "cp \"$E\" \"$F\" && chown nobody: \"$F\" && chmod 640 \"$F\"" << target << "" << false;
-        QTest::newRow("other owner, set-gid") << "cp \"$E\" \"$F\" && chown nobody: \"$F\" && chmod 2640 \"$F\"" << target << "" << false;
+        QTest::newRow("other owner, mode 0640") << owned + "640 \"$F\"" << target << "" << false;
+        QTest::newRow("other owner, set-gid") << owned + "2640 \"$F\"" << target << "" << false;
         QTest::newRow("folder read-only, file writable")
             << "cp \"$E\" \"$F\" && chown nobody \"$F\" . && chmod 600 \"$F\" && chmod 555 ." << target << "" << false;
         QTest::newRow("symlink to a file") << "cp \"$E\" other && ln -s other \"$F\"" << QStringList{"other"} << "" << false;
@@ -244,8 +238,9 @@ private slots:
                 const auto [text, icon] = ExportThroughWindow(target);
                 const bool success = text == QLatin1String("File exported successfully.");
                 shown = success ? QString() : text;
-                const QString iconFile = success ? QStringLiteral("notify-circle.png") : QStringLiteral("times-circle.png");
-                QVERIFY(icon == Image(QImage(QStringLiteral(":/images/global/") + iconFile)));
+                const QImage expected(success ? ":/images/global/notify-circle.png" : ":/images/global/times-circle.png");
+                const auto format = QImage::Format_ARGB32_Premultiplied;
+                QVERIFY(icon.convertToFormat(format) == expected.convertToFormat(format));
             }
             QCOMPARE(shown, message.isEmpty() ? QString() : message.arg(target));
             QCOMPARE(Describe(target), before);

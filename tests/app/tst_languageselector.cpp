@@ -19,11 +19,7 @@ class TestLanguageSelector : public QObject {
 private:
     std::unique_ptr<LanguageSelectorDialog> selector;
 
-    template <typename T>
-    T* Child(const QString& name) const
-    {
-        return selector->findChild<T*>(name);
-    }
+    template <typename T> T* Child(const QString& name) const { return selector->findChild<T*>(name); }
 
     // The main window's title, tool tips and HostAddress description; empty when none is shown.
     QStringList MainWindowTexts() const

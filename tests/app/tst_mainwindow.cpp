@@ -24,6 +24,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -56,7 +57,14 @@ private:
 
     QToolButton* Button(const char* name) const { return window->findChild<QToolButton*>(QLatin1String(name)); }
     BaseTableWidget* Table() const { return window->SettingsTable(); }
-    QStringList Names() const { return ColumnTexts(Table(), 0); }
+    QStringList Names() const
+    {
+        QStringList names;
+        for (int row = 0; row < Table()->rowCount(); ++row) {
+            names << Table()->item(row, 0)->text();
+        }
+        return names;
+    }
     int RowOf(const QString& name) const { return Names().indexOf(name); }
     bool EditAndDeleteOff() const { return !Button("btnEdit")->isEnabled() && !Button("btnDelete")->isEnabled(); }
 
@@ -123,8 +131,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
     }
 
-    void cleanup() { window.reset(); }
-
     // The fresh table holds HostAddress alone, each cell's tool tip its whole text;
     // icon-only buttons are announced by screen readers with their tool tips.
     void startsWithHostAddressOnly()
@@ -139,34 +145,6 @@ private slots:
         }
         QCOMPARE(shown, (QStringList{"HostAddress", "HostAddress", "https://127.0.0.1:56569", "https://127.0.0.1:56569",
                                      HostAddressDescription, HostAddressDescription, "Add", "Edit", "Delete", "Export"}));
-    }
-
-    void rowsInByteWiseNameOrder_data()
-    {
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QStringList>("values");
-        // Byte order puts "SNMP..." before "Save..." and both after "HostAddress".
-        QTest::newRow("descending") << QStringList{"XLSInsertionMode", "SaveSpool", "SNMPQueryInterval", "BlockCopies"}
-                                    << QStringList{"1", "0", "30", "2"};
-        QTest::newRow("mixed") << QStringList{"SaveSpool", "BlockCopies", "XLSInsertionMode", "SNMPQueryInterval"}
-                               << QStringList{"0", "2", "1", "30"};
-    }
-
-    void rowsInByteWiseNameOrder()
-    {
-        QFETCH(QStringList, names);
-        QFETCH(QStringList, values);
-        for (int i = 0; i < names.size(); ++i) {
-            QVERIFY2(AddThroughEditor(names[i], values[i]), qPrintable(names[i]));
-        }
-        QCOMPARE(Names(), (QStringList{"BlockCopies", "HostAddress", "SNMPQueryInterval", "SaveSpool", "XLSInsertionMode"}));
-        QCOMPARE(ColumnTexts(Table(), 1), (QStringList{"2", "https://127.0.0.1:56569", "30", "false", "1"}));
-        // The export keeps the order of insertion instead.
-        QStringList jsonOrder;
-        for (const auto& item : SettingsJson.items()) {
-            jsonOrder << QString::fromStdString(item.key());
-        }
-        QCOMPARE(jsonOrder, QStringList{"HostAddress"} + names);
     }
 
     // Every way to ask for the editor or the remove question: the editor opens on the
@@ -228,7 +206,9 @@ private slots:
                     QTest::mouseDClick(Table()->viewport(), Qt::LeftButton, {}, at);
                     QTest::mouseRelease(Table()->viewport(), Qt::LeftButton, {}, at);
                 } else {
-                    const Qt::Key key = action.startsWith('R') ? Qt::Key_Return : action.startsWith('E') ? Qt::Key_Enter : Qt::Key_Delete;
+                    const Qt::Key key = action.startsWith('R') ? Qt::Key_Return
+                        : action.startsWith('E')                 ? Qt::Key_Enter
+                                                                 : Qt::Key_Delete;
                     QTest::keyClick(action.endsWith(QLatin1String("table")) ? static_cast<QWidget*>(Table()) : window.get(),
                                     key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
                 }
@@ -255,80 +235,72 @@ private slots:
         }
     }
 
-    // Valid members load in file order with their values as written; every other
-    // member is listed and left out; the export then writes exactly the loaded file.
-    void openedFileLoadsValidMembersAndListsTheRest()
+    // Valid members load in file order with their values as written, shown in byte-wise
+    // name order; every other member is listed and left out; the export then writes
+    // exactly the loaded file. A file that cannot be loaded as a whole changes nothing
+    // and says why, in the chosen language.
+    void openedFiles()
     {
         QTemporaryDir folder;
         const QString opened = folder.filePath(QStringLiteral("hand-written.json"));
         QVERIFY(WriteFile(opened, "{\n  \"ReleaserAddress\": \"https://releaser.example.com:8443\",\n"
-                                  "  \"HostAddress\": \"https://10.0.0.5:56569\",\n  \"SaveSpool\": \"yes\",\n"
-                                  "  \"EnableProxy\": \"1\",\n  \"NoSuchSetting\": \"1\",\n  \"BlockCopies\": \"007\",\n"
-                                  "  \"blockcopies\": \"9\",\n  \"HttpTimeout\": 30,\n"
+                                  "  \"HostAddress\": \"https://10.0.0.5:56569\",\n  \"EnableProxy\": \"yes\",\n"
+                                  "  \"SaveSpool\": \"0\",\n  \"NoSuchSetting\": \"1\",\n  \"SNMPQueryInterval\": \"30\",\n"
+                                  "  \"BlockCopies\": \"007\",\n  \"blockcopies\": \"9\",\n  \"HttpTimeout\": 30,\n"
                                   "  \"WorkFolder\": \"C:\\\\Orvane\\\\\u00c4rbeit\\t/x\"\n}"));
         window->OpenSettingsFile(opened);
         QCOMPARE(NoticeLines(QApplication::activeModalWidget()),
                  (QStringList{"Problems in the settings file",
                               "hand-written.json\nThe valid settings of the file were loaded. The entries below "
                               "were left out or changed:",
-                              "SaveSpool|yes|Invalid configuration value.",
+                              "EnableProxy|yes|Invalid configuration value.",
                               "NoSuchSetting|1|Invalid configuration name.",
                               "blockcopies|9|A setting with this name already exists.",
                               "HttpTimeout|30|The value must be text in double quotes."}));
-        QCOMPARE(Names(), (QStringList{"BlockCopies", "EnableProxy", "HostAddress", "ReleaserAddress", "WorkFolder"}));
-        QCOMPARE(Table()->item(1, 1)->text(), QStringLiteral("1"));
-        QCOMPARE(Table()->item(2, 2)->text(), HostAddressDescription);
+        // Byte order puts "SNMP..." before "Save...".
+        QCOMPARE(Names(), (QStringList{"BlockCopies", "HostAddress", "ReleaserAddress", "SNMPQueryInterval", "SaveSpool",
+                                       "WorkFolder"}));
+        QCOMPARE(Table()->item(4, 1)->text(), QStringLiteral("0"));
+        QCOMPARE(Table()->item(1, 2)->text(), HostAddressDescription);
         QVERIFY(EditAndDeleteOff());
-
-        const QByteArray loaded("{\r\n    \"ReleaserAddress\": \"https://releaser.example.com:8443\",\r\n"
-                                "    \"HostAddress\": \"https://10.0.0.5:56569\",\r\n    \"EnableProxy\": \"1\",\r\n"
-                                "    \"BlockCopies\": \"007\",\r\n"
-                                "    \"WorkFolder\": \"C:\\\\Orvane\\\\\xc3\x84rbeit\\t/x\"\r\n}\r\n");
         const QString exported = folder.filePath(QStringLiteral("exported.json"));
         ExportTo(exported);
-        QCOMPARE(ReadFile(exported), loaded);
+        QCOMPARE(ReadFile(exported), QByteArray("{\r\n    \"ReleaserAddress\": \"https://releaser.example.com:8443\",\r\n"
+                                                "    \"HostAddress\": \"https://10.0.0.5:56569\",\r\n"
+                                                "    \"SaveSpool\": \"0\",\r\n    \"SNMPQueryInterval\": \"30\",\r\n"
+                                                "    \"BlockCopies\": \"007\",\r\n"
+                                                "    \"WorkFolder\": \"C:\\\\Orvane\\\\\xc3\x84rbeit\\t/x\"\r\n}\r\n"));
 
-        // Without HostAddress, it comes first at its default, and the notice says so.
-        QVERIFY(WriteFile(opened, "{\"SaveSpool\": \"true\"}"));
-        window->OpenSettingsFile(opened);
-        QCOMPARE(NoticeLines(QApplication::activeModalWidget()).mid(2),
-                 QStringList{"HostAddress|https://127.0.0.1:56569|Missing from the file; added with its default value."});
-        QCOMPARE(SettingsJson.dump(), std::string("{\"HostAddress\":\"https://127.0.0.1:56569\",\"SaveSpool\":\"true\"}"));
-
-        // Hundreds of bad members: the notice lists the first ones and counts the rest.
-        QByteArray many("{\"HostAddress\": \"https://10.0.0.5:56569\"");
+        // Without HostAddress, it comes first at its default, and the notice says so;
+        // of hundreds of bad members it lists the first ones and counts the rest.
+        QByteArray many("{\"SaveSpool\": \"true\"");
         for (int i = 0; i < 600; ++i) {
             many += ", \"Unknown" + QByteArray::number(i) + "\": \"1\"";
         }
         QVERIFY(WriteFile(opened, many + '}'));
         window->OpenSettingsFile(opened);
         const QStringList lines = NoticeLines(QApplication::activeModalWidget());
-        QCOMPARE(lines.size(), 2 + 501);
-        QCOMPARE(lines.at(2 + 499), QStringLiteral("Unknown499|1|Invalid configuration name."));
-        QCOMPARE(lines.last(), QStringLiteral("||100 more entries are not shown."));
-    }
-
-    // A file that cannot be loaded as a whole changes nothing and says why, in the chosen language.
-    void refusedFileKeepsDocument()
-    {
-        Globalize::LoadLanguage(1031);
-        QTemporaryDir folder;
-        QVERIFY(AddThroughEditor("SaveSpool", "1"));
         const std::string before = SettingsJson.dump();
-        const QString path = folder.filePath(QStringLiteral("bad.json"));
-        const std::pair<QByteArray, QString> cases[] = {
+        QCOMPARE(before, std::string("{\"HostAddress\":\"https://127.0.0.1:56569\",\"SaveSpool\":\"true\"}"));
+        QCOMPARE(lines.size(), 2 + 501);
+        QCOMPARE(lines.mid(2, 1) + lines.mid(501),
+                 (QStringList{"HostAddress|https://127.0.0.1:56569|Missing from the file; added with its default value.",
+                              "Unknown498|1|Invalid configuration name.", "||101 more entries are not shown."}));
+
+        Globalize::LoadLanguage(1031);
+        const std::pair<QByteArray, QString> refused[] = {
             {"{\n  \"SaveSpool\": \"true\"\n  \"BlockCopies\": \"1\"\n}",
              "Die Datei ist kein gültiges JSON: Fehler in Zeile 3, Spalte 15."},
             {"[\"SaveSpool\"]", "Die Datei enthält kein JSON-Objekt mit Einstellungen."},
             {"{\"WorkFolder\": \"C:\\\\\xc4rbeit\"}", "Die Datei ist kein UTF-8-Text."},
             {{}, "Die Datei kann nicht gelesen werden."},
         };
-        for (const auto& [bytes, message] : cases) {
-            QFile::remove(path);
-            QVERIFY(bytes.isNull() || WriteFile(path, bytes));
-            window->OpenSettingsFile(path);
+        for (const auto& [bytes, message] : refused) {
+            QFile::remove(opened);
+            QVERIFY(bytes.isNull() || WriteFile(opened, bytes));
+            window->OpenSettingsFile(opened);
             const QString shown = NoticeLines(QApplication::activeModalWidget()).join('|');
-            QVERIFY2(shown.startsWith("Datei nicht geöffnet|bad.json\n" + message + " Es wurde nichts geladen."),
+            QVERIFY2(shown.startsWith("Datei nicht geöffnet|hand-written.json\n" + message + " Es wurde nichts geladen."),
                      qPrintable(shown));
             QCOMPARE(SettingsJson.dump(), before);
         }
@@ -375,40 +347,36 @@ private slots:
     // Every window and dialog puts its looks back on a theme change, and only then.
     void everyWindowRestylesOnThemeChange_data()
     {
-        QTest::addColumn<QString>("window");
+        QTest::addColumn<int>("window");
         QTest::addColumn<int>("eventType");
+        int index = 0;
         for (const char* name : {"main window", "editor", "remove question", "export notice", "problems notice",
                                  "replace question", "language selector"}) {
-            QTest::newRow(name) << name << int(QEvent::ThemeChange);
+            QTest::newRow(name) << index++ << int(QEvent::ThemeChange);
         }
-        QTest::newRow("editor, palette change") << "editor" << int(QEvent::PaletteChange);
-        QTest::newRow("main window, style change") << "main window" << int(QEvent::StyleChange);
+        QTest::newRow("main window, style change") << 0 << int(QEvent::StyleChange);
+        QTest::newRow("editor, palette change") << 1 << int(QEvent::PaletteChange);
     }
 
     void everyWindowRestylesOnThemeChange()
     {
-        QFETCH(QString, window);
+        QFETCH(int, window);
         QFETCH(int, eventType);
         SettingsRows rows;
         SettingsMap catalogue = GetSettingsMap();
         QWidget* parent = this->window.get();
-        std::unique_ptr<QWidget> owned;
-        QWidget* shown = parent;
-        if (window == QLatin1String("editor")) {
-            auto* editor = new SettingsDialog(parent, &rows, &catalogue);
+        LanguageSelectorDialog selector;
+        const std::function<QWidget*()> make[] = {
+            [&] { return parent; },
+            [&] { return new SettingsDialog(parent, &rows, &catalogue); },
+            [&] { return new RemoveSettingsDialog(parent, &rows, SettingName::SaveSpool); },
+            [&] { return new FileExportedDialog(QStringLiteral("done"), parent); },
+            [&] { return new FileProblemsDialog(parent, QStringLiteral("t"), QStringLiteral("i"), {}); },
+            [&] { return new ReplaceSettingsDialog(parent); },
+            [&] { return &selector; }};
+        QWidget* shown = make[window]();
+        if (auto* editor = qobject_cast<SettingsDialog*>(shown)) {
             editor->SetupAddSetting();
-            shown = editor;
-        } else if (window == QLatin1String("remove question")) {
-            shown = new RemoveSettingsDialog(parent, &rows, SettingName::SaveSpool);
-        } else if (window == QLatin1String("export notice")) {
-            shown = new FileExportedDialog(QStringLiteral("done"), parent);
-        } else if (window == QLatin1String("problems notice")) {
-            shown = new FileProblemsDialog(parent, QStringLiteral("t"), QStringLiteral("i"), {});
-        } else if (window == QLatin1String("replace question")) {
-            shown = new ReplaceSettingsDialog(parent);
-        } else if (window == QLatin1String("language selector")) {
-            owned = std::make_unique<LanguageSelectorDialog>();
-            shown = owned.get();
         }
         // Guarded: a restyle may rebuild a part, such as a combo box's popup. Hidden
         // parts may carry a sheet no theme changes (the editor's message area).
@@ -422,7 +390,7 @@ private slots:
                 widget->setStyleSheet(QString());
             }
         }
-        QVERIFY2(styled.size() >= 3, qPrintable(window));
+        QVERIFY(styled.size() >= 3);
         QEvent change(static_cast<QEvent::Type>(eventType));
         QApplication::sendEvent(shown, &change);
         for (int i = 0; i < styled.size(); ++i) {
@@ -445,16 +413,14 @@ private slots:
             controls += QChar(c);
         }
         controls = QChar(0) + controls + QChar(0x7f) + QChar(0x85) + QChar(0x2028) + QStringLiteral("end");
-        QTest::newRow("1 MB") << "WorkFolder"
-                              << QStringLiteral("C:\\Orvane\\\"spool\"\tfila \u00e9 a\u00e7\u00e3o \U0001F600 \\u0041 ").repeated(40000)
-                              << false;
+        const QString sample = QStringLiteral("C:\\Orvane\\\"spool\"\tfila \u00e9 a\u00e7\u00e3o \U0001F600 \\u0041 ");
+        QTest::newRow("1 MB") << "WorkFolder" << sample.repeated(40000) << false;
         QTest::newRow("control characters") << "EnabledDriverList" << controls << false;
-        QTest::newRow("right-to-left marks") << "AuthenticationExceptionList"
-                                             << QStringLiteral("\u200F\u05e9\u05dc\u202E abc\u202C\u2067x\u2069") << false;
         QTest::newRow("NUL after name") << QStringLiteral("SaveSpool") + QChar(0) << "1" << true;
         QTest::newRow("zero-width space in name") << QStringLiteral("Save\u200BSpool") << "1" << true;
-        QTest::newRow("full-width name") << QStringLiteral("\uff33\uff41\uff56\uff45\uff33\uff50\uff4f\uff4f\uff4c") << "1" << true;
-        QTest::newRow("dotless i in name") << QStringLiteral("DisableParser").replace(QLatin1Char('i'), QChar(0x131)) << "1" << true;
+        QTest::newRow("full-width name") << QStringLiteral("\uff33\uff41\uff56\uff45\uff33\uff50\uff4f\uff4f\uff4c") << "1"
+                                         << true;
+        QTest::newRow("dotless i in name") << QStringLiteral("D\u0131sableParser") << "1" << true;
     }
 
     void hostileInput()

@@ -1,7 +1,6 @@
-// Asks an X11 window to close as a window manager's close button does: a
-// WM_DELETE_WINDOW message. The end-to-end test runs without a window manager, and
-// xdotool can only destroy a window, which a program does not take as a request.
-// Usage: x11_close_window WINDOW_ID   (decimal or 0x hex, as xdotool prints it)
+// x11_close_window WINDOW_ID (as xdotool prints it) asks an X11 window to close as a
+// window manager's close button does: a WM_DELETE_WINDOW message. The end-to-end test
+// has no window manager, and xdotool can only destroy a window, which is no request.
 
 #include <xcb/xcb.h>
 
@@ -11,8 +10,8 @@
 
 static xcb_atom_t Atom(xcb_connection_t* connection, const char* name)
 {
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+    const auto cookie = xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name);
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(connection, cookie, nullptr);
     const xcb_atom_t atom = reply != nullptr ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
     std::free(reply);
     return atom;
@@ -38,11 +37,8 @@ int main(int argc, char* argv[])
         ? nullptr
         : xcb_request_check(connection, xcb_send_event_checked(connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
                                                                reinterpret_cast<const char*>(&event)));
-    const int result = xcb_connection_has_error(connection) != 0 || error != nullptr ? 1 : 0;
-    if (result != 0) {
-        std::fprintf(stderr, "could not send WM_DELETE_WINDOW to window %lu\n", window);
-    }
+    const bool failed = xcb_connection_has_error(connection) != 0 || error != nullptr;
     std::free(error);
     xcb_disconnect(connection);
-    return result;
+    return failed ? (std::fprintf(stderr, "could not send WM_DELETE_WINDOW to window %lu\n", window), 1) : 0;
 }

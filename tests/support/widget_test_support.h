@@ -82,17 +82,6 @@ inline bool WriteFile(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
 }
 
-// Texts of one column, top to bottom; "<none>" for a missing cell.
-inline QStringList ColumnTexts(const QTableWidget* table, int column)
-{
-    QStringList texts;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        const QTableWidgetItem* item = table->item(row, column);
-        texts << (item != nullptr ? item->text() : QStringLiteral("<none>"));
-    }
-    return texts;
-}
-
 // Plays the main window's part: owns the table, the rows (HostAddress first) and a
 // copy of the catalogue, and records the key presses that reach it.
 class TestHost : public QWidget, public SettingsTableHost {
@@ -145,14 +134,12 @@ protected:
 private:
     void Refill()
     {
-        table->clearContents();
         table->setRowCount(0);
-        int row = 0;
         for (const auto& [name, value] : rows) {
+            const int row = table->rowCount();
             table->insertRow(row);
             table->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(name)));
             table->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(value)));
-            ++row;
         }
     }
 };
