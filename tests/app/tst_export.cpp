@@ -44,6 +44,7 @@ const QByteArray EarlierFile = "{\r\n    \"HostAddress\": \"https://earlier.exam
 const QString WindowFileName = QStringLiteral("configuração 😀 e\u0301.json");
 
 bool privateMounts = false;
+constexpr int Root = 0, Nobody = 1, AlsoWindow = 2; // writers of the export
 
 // Every entry below `folder`, hidden ones included, as relative paths.
 QStringList Tree(const QString& folder)
@@ -152,39 +153,39 @@ private slots:
         home.reset();
     }
 
-    // Each row: its set-up, run by sh in its scratch folder around $F (the path
-    // written) with $E (a file with the earlier content) and $R (the pipe reader's
-    // output); the files behind $F, which hold the new document after success and
-    // the earlier one after a failure; the failure message (%1: the path); and
-    // whether the window exports too (the tool runs every row).
+    // Each row: a set-up run by sh in the scratch folder ($F: the path written, $E: a
+    // file with the earlier content, $R: the pipe reader's output); the files behind
+    // $F, holding the new document after success, the earlier one after a failure; the
+    // failure message (%1: the path); the writer: the tool as root, the tool as nobody
+    // (where permission bits matter, which root ignores), or the tool and the window.
     void writePolicy_data()
     {
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<QString>("message");
-        QTest::addColumn<bool>("throughWindow");
+        QTest::addColumn<int>("writer");
         const QStringList target{"$F"};
         const QString owned = "cp \"$E\" \"$F\" && chown nobody: \"$F\" && chmod ";
-        QTest::newRow("device node") << "mknod -m 666 \"$F\" c 1 3" << QStringList() << "" << false;
-        QTest::newRow("FIFO with a reader") << "mkfifo \"$F\" && { cat \"$F\" >\"$R\" & }" << QStringList{"$R"} << "" << false;
-        QTest::newRow("second hard link") << "cp \"$E\" \"$F\" && ln \"$F\" other" << QStringList{"$F", "other"} << "" << true;
-        QTest::newRow("other owner, mode 0640") << owned + "640 \"$F\"" << target << "" << false;
-        QTest::newRow("other owner, set-gid") << owned + "2640 \"$F\"" << target << "" << false;
+        QTest::newRow("device node") << "mknod -m 666 \"$F\" c 1 3" << QStringList() << "" << Root;
+        QTest::newRow("FIFO with a reader") << "mkfifo \"$F\" && { cat \"$F\" >\"$R\" & }" << QStringList{"$R"} << "" << Root;
+        QTest::newRow("second hard link") << "cp \"$E\" \"$F\" && ln \"$F\" other" << QStringList{"$F", "other"} << "" << AlsoWindow;
+        QTest::newRow("other owner, mode 0640") << owned + "640 \"$F\"" << target << "" << Root;
+        QTest::newRow("other owner, set-gid") << owned + "2640 \"$F\"" << target << "" << Root;
         QTest::newRow("folder read-only, file writable")
-            << "cp \"$E\" \"$F\" && chown nobody \"$F\" . && chmod 600 \"$F\" && chmod 555 ." << target << "" << false;
-        QTest::newRow("symlink to a file") << "cp \"$E\" other && ln -s other \"$F\"" << QStringList{"other"} << "" << false;
+            << "cp \"$E\" \"$F\" && chown nobody \"$F\" . && chmod 600 \"$F\" && chmod 555 ." << target << "" << Nobody;
+        QTest::newRow("symlink to a file") << "cp \"$E\" other && ln -s other \"$F\"" << QStringList{"other"} << "" << Root;
         // One page is left: the document starts to be written, then the disk is full.
         QTest::newRow("full disk") << "cp \"$E\" \"$F\" && head -c $(($(stat -f -c '%a*%S' .) - 4096)) /dev/zero >filler"
-                                   << target << WriteFailure + "No space left on device: %1" << true;
-        QTest::newRow("missing folder") << "" << QStringList() << OpenFailure + "No such file or directory: %1" << false;
+                                   << target << WriteFailure + "No space left on device: %1" << AlsoWindow;
+        QTest::newRow("missing folder") << "" << QStringList() << OpenFailure + "No such file or directory: %1" << Root;
         QTest::newRow("symlink loop") << "ln -s other \"$F\" && ln -s \"$F\" other" << QStringList()
-                                      << OpenFailure + "Too many levels of symbolic links: %1" << false;
+                                      << OpenFailure + "Too many levels of symbolic links: %1" << Root;
         // The folder would allow a replacement; the file itself must refuse.
         QTest::newRow("target read-only") << "cp \"$E\" \"$F\" && chown nobody \"$F\" . && chmod 444 \"$F\"" << target
-                                          << OpenFailure + "Permission denied: %1" << false;
+                                          << OpenFailure + "Permission denied: %1" << Nobody;
         QTest::newRow("new file, folder read-only") << "chown nobody . && chmod 555 ." << QStringList()
-                                                    << OpenFailure + "Permission denied: %1" << false;
-        QTest::newRow("target is a folder") << "mkdir \"$F\"" << QStringList() << OpenFailure + "Is a directory: %1" << false;
+                                                    << OpenFailure + "Permission denied: %1" << Nobody;
+        QTest::newRow("target is a folder") << "mkdir \"$F\"" << QStringList() << OpenFailure + "Is a directory: %1" << Root;
     }
 
     void writePolicy()
@@ -192,14 +193,14 @@ private slots:
         QFETCH(QString, setup);
         QFETCH(QStringList, files);
         QFETCH(QString, message);
-        QFETCH(bool, throughWindow);
+        QFETCH(int, writer);
         if (!privateMounts || geteuid() != 0 || getpwnam("nobody") == nullptr) {
             QSKIP("needs root, the user nobody and a mount namespace of the test's own");
         }
         const QString earlier = home->filePath(QStringLiteral("earlier.json"));
         QVERIFY(WriteFile(earlier, EarlierFile));
         for (const QString& via : {QStringLiteral("compose"), QStringLiteral("export")}) {
-            if (via == QLatin1String("export") && !throughWindow) {
+            if (via == QLatin1String("export") && writer != AlsoWindow) {
                 break;
             }
             const QString folder = home->filePath(via);
@@ -223,10 +224,9 @@ private slots:
 
             QString shown;
             if (via == QLatin1String("compose")) {
-                // Root ignores permission bits: where they are the point, the tool runs as nobody.
                 QStringList command{"--reuid=nobody", "--regid=nogroup", "--clear-groups", SIH_CHECK_TOOL, "compose", "-o",
                                     target, "SaveSpool=1", "WorkFolder=" + QString(WorkFolder).replace("\\\\", "\\")};
-                const bool asNobody = QString::fromLatin1(QTest::currentDataTag()).contains(QLatin1String("read-only"));
+                const bool asNobody = writer == Nobody;
                 QProcess tool;
                 tool.start(asNobody ? QStringLiteral("setpriv") : command[3], asNobody ? command : command.mid(4));
                 QVERIFY(tool.waitForFinished(30000));
