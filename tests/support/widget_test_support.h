@@ -1,8 +1,7 @@
 #pragma once
 
-// Shared by the widget tests: the one driver of modal dialogs (which run their own
-// nested event loop), a stand-in for the main window, and readers of what the
-// windows show.
+// Shared by the widget tests: the driver of modal dialogs (which run their own
+// event loop), a stand-in for the main window, and readers of what windows show.
 
 #include "setting_names.h"
 #include "settings_catalogue.h"
@@ -11,16 +10,12 @@
 #include "settingstablewidget.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFrame>
 #include <QKeyEvent>
-#include <QList>
 #include <QPushButton>
-#include <QStringList>
-#include <QTableWidget>
-#include <QTableWidgetItem>
 #include <QTest>
 #include <QTimer>
-#include <QWidget>
 
 #include <functional>
 #include <string>
@@ -35,9 +30,8 @@ inline void ClosePopups()
     }
 }
 
-// Runs `trigger`. The first modal window that opens while it runs is handed to
-// `act` and closed afterwards if `act` left it open, so a wrong dialog can never
-// block the test. Returns whether a modal window opened.
+// Runs `trigger`; the first modal window it opens goes to `act` and is closed
+// afterwards, so a wrong dialog never blocks the test. Returns whether one opened.
 inline bool RunWithModal(const std::function<void()>& trigger, const std::function<void(QWidget*)>& act = {})
 {
     bool opened = false;
@@ -64,8 +58,7 @@ inline bool RunWithModal(const std::function<void()>& trigger, const std::functi
     return opened;
 }
 
-// The offscreen platform warns about every raise and keyboard grab it cannot do;
-// drop those notices so that the test log shows what matters.
+// Drops the offscreen platform's notices about every raise and grab it cannot do.
 inline void QuietOffscreenNotices()
 {
     static QtMessageHandler previous = nullptr;
@@ -76,20 +69,21 @@ inline void QuietOffscreenNotices()
     });
 }
 
-// Texts of one column, top to bottom; "<none>" for a missing cell.
-inline QStringList ColumnTexts(const QTableWidget* table, int column)
+// A file's bytes, or "<unreadable>".
+inline QByteArray ReadFile(const QString& path)
 {
-    QStringList texts;
-    for (int row = 0; row < table->rowCount(); ++row) {
-        const QTableWidgetItem* item = table->item(row, column);
-        texts << (item != nullptr ? item->text() : QStringLiteral("<none>"));
-    }
-    return texts;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
-// Plays the main window's part: owns the table, the document rows and a copy of
-// the catalogue, starts a fresh document with HostAddress, and records the key
-// presses that reach it.
+inline bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+}
+
+// Plays the main window's part: owns the table, the rows (HostAddress first) and a
+// copy of the catalogue, and records the key presses that reach it.
 class TestHost : public QWidget, public SettingsTableHost {
 public:
     explicit TestHost(const std::vector<std::pair<std::string, std::string>>& extraRows = {})
@@ -113,8 +107,7 @@ public:
         Refill();
     }
 
-    // Unlike the main window this refill leaves hasRowSelection alone, so that
-    // the tests see which code resets it.
+    // Unlike the main window's, leaves hasRowSelection alone: tests see who resets it.
     void RefreshSettingsTable() override
     {
         ++refreshCount;
@@ -141,31 +134,23 @@ protected:
 private:
     void Refill()
     {
-        table->clearContents();
         table->setRowCount(0);
-        int row = 0;
         for (const auto& [name, value] : rows) {
+            const int row = table->rowCount();
             table->insertRow(row);
             table->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(name)));
             table->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(value)));
-            ++row;
         }
     }
 };
 
-// Waits until the window is the application's active window, the one that gets
-// the key presses; a modal dialog's parent can still report itself active then.
-inline bool WaitUntilActive(QWidget* window)
-{
-    return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; });
-}
-
-// Shows the window and makes it the active one, so that focus changes are real.
+// Shows the window and waits until it is the active one, which gets key presses
+// and real focus changes.
 inline bool Activate(QWidget& window)
 {
     window.show();
     QApplication::setActiveWindow(&window);
-    return WaitUntilActive(&window);
+    return QTest::qWaitFor([&window] { return QApplication::activeWindow() == &window; });
 }
 
 // Rows of the document as "name=value" texts, for readable comparisons.

@@ -1,10 +1,7 @@
-# Sourced by the end-to-end tests, the package test, the benchmarks and the
-# screenshots: start_xvfb FOLDER [XVFB-ARGUMENTS...] starts a private X server on a
-# display that the server picks itself (-displayfd: the first free number, so runs
-# side by side never collide), exports DISPLAY and sets xvfb_pid; the caller stops
-# the server. The server's log goes to FOLDER/xvfb.log. With SIH_XVFB_COOKIE set,
-# the cookie is added to $XAUTHORITY for the chosen display (for a server started
-# with -auth). Returns 1 when no server answers within 10 s.
+# start_xvfb FOLDER [XVFB-ARGUMENTS...]: a private X server on the first free display
+# (-displayfd, so runs side by side never collide); exports DISPLAY, sets xvfb_pid
+# (the caller stops it), logs to FOLDER/xvfb.log. With SIH_XVFB_COOKIE set, adds the
+# cookie to $XAUTHORITY (for -auth). Returns 1 when no server answers within 10 s.
 start_xvfb() {
     local folder="$1" number=
     shift
