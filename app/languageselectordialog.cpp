@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QPointer>
 #include <QTranslator>
 
 #include <spdlog/spdlog.h>
@@ -27,6 +28,12 @@ namespace {
 // dialogs stay in English, which is no reason to stop.
 void LoadToolkitTranslations(const std::int32_t& localeId)
 {
+    // One language's toolkit texts at a time: a later choice replaces the earlier one.
+    static QPointer<QTranslator> installed;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+    }
     const std::string name(LocaleOf(localeId).tag);
     const QLocale locale(QString::fromStdString(name));
     auto* translator = new QTranslator(QCoreApplication::instance());
@@ -40,6 +47,7 @@ void LoadToolkitTranslations(const std::int32_t& localeId)
         return;
     }
     QCoreApplication::installTranslator(translator);
+    installed = translator;
 }
 
 } // namespace

@@ -66,15 +66,13 @@ private slots:
         selector.reset();
     }
 
-    // First: a later selection of English keeps the toolkit's texts of an earlier one.
+    // English last: its toolkit texts must replace those of an earlier choice.
     void eachEntryOpensItsLanguage_data()
     {
         QTest::addColumn<int>("index");
         QTest::addColumn<QStringList>("texts");
         // The save-file dialog's own label; empty: anything but the English text.
         QTest::addColumn<QString>("fileNameLabel");
-        QTest::newRow("en-US") << 0 << QStringList{"Configurations", "Add", "Edit", "Delete", "Export",
-                                                   "Address for connection to Orvane Print Host."} << "File &name:";
         QTest::newRow("pt-BR") << 1 << QStringList{"Configurações", "Adicionar", "Editar", "Excluir", "Exportar",
                                                    "Endereço para conexão com o Orvane Print Host."} << "";
         QTest::newRow("es-ES") << 2 << QStringList{"Configuraciones", "Añadir", "Editar", "Borrar", "Exportar",
@@ -85,6 +83,8 @@ private slots:
                                                    "Adresse de connexion à Orvane Print Host."} << "";
         QTest::newRow("it-IT") << 5 << QStringList{"Impostazioni", "Aggiungi", "Modifica", "Elimina", "Esporta",
                                                    "Indirizzo per la connessione a Orvane Print Host."} << "";
+        QTest::newRow("en-US") << 0 << QStringList{"Configurations", "Add", "Edit", "Delete", "Export",
+                                                   "Address for connection to Orvane Print Host."} << "File &name:";
     }
 
     void eachEntryOpensItsLanguage()
