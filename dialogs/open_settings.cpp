@@ -1,6 +1,7 @@
 #include "dialogs/open_settings.h"
 
 #include "i18n/globalize.h"
+#include "settings/bounded_read.h"
 #include "settings/setting_names.h"
 #include "settings/settings_catalogue.h"
 #include "settings/settings_document.h"

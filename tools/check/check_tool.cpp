@@ -3,6 +3,8 @@
 #include "tools/check/compose.h"
 #include "i18n/globalize.h"
 #include "i18n/locales.h"
+#include "settings/bounded_read.h"
+#include "settings/report_text.h"
 #include "settings/settings_file_check.h"
 #include "settings/settings_catalogue.h"
 #include "settings/settings_document.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/settings_file_check.h"
+#include "settings/member_checks.h"
 
 #include <nlohmann/json.hpp>
 
