@@ -2,9 +2,7 @@
 
 #include "i18n/globalize.h"
 #include "settings/bounded_read.h"
-#include "settings/setting_names.h"
 #include "settings/settings_catalogue.h"
-#include "settings/settings_document.h"
 #include "settings/settings_file_check.h"
 #include "i18n/translation_keys.h"
 
@@ -123,6 +121,20 @@ std::optional<SettingsFileOpening> RefusedDocument(const QString& path, const Se
     return std::nullopt;
 }
 
+// The required settings that loading adds, at their defaults (the document puts
+// them first): the file lacks them, or they were left out.
+void AddRequiredRows(const SettingsFileContent& content, std::vector<FileProblemRow>& rows)
+{
+    for (const RequiredSetting& required : RequiredSettings()) {
+        const bool loaded = std::any_of(content.valid.begin(), content.valid.end(),
+                                        [&](const auto& setting) { return setting.first == required.name; });
+        if (!loaded) {
+            rows.push_back({FromUtf8(required.name), FromUtf8(required.defaultValue),
+                            Text(TranslationKey::RequiredSettingAdded), {}});
+        }
+    }
+}
+
 // The notice's line of the member at the problems that share its position.
 FileProblemRow MemberRow(const SettingsFileContent& content, const std::vector<const Problem*>& same)
 {
@@ -157,7 +169,8 @@ void AddMemberRows(const SettingsFileContent& content, std::vector<FileProblemRo
                && problem->position == same.front()->position) {
             same.push_back(&*problem);
         }
-        if (same.front()->kind == ProblemKind::MissingHostAddress) {
+        // Said by the rows of AddRequiredRows.
+        if (same.front()->kind == ProblemKind::MissingRequiredSetting) {
             continue;
         }
         if (rows.size() >= MaxNoticeLines) {
@@ -186,15 +199,8 @@ SettingsFileOpening ReadSettingsFileToOpen(const QString& path)
 
     SettingsFileOpening opening;
     opening.loadable = true;
-    const bool hasHostAddress = std::any_of(content.valid.begin(), content.valid.end(), [](const auto& setting) {
-        return setting.first == SettingName::HostAddress;
-    });
     opening.settings = content.valid;
-
-    if (!hasHostAddress) {
-        opening.problems.push_back({FromUtf8(SettingName::HostAddress), FromUtf8(DefaultHostAddress),
-                                    Text(TranslationKey::HostAddressAdded), {}});
-    }
+    AddRequiredRows(content, opening.problems);
     AddMemberRows(content, opening.problems);
     if (!opening.problems.empty()) {
         opening.noticeTitle = Text(TranslationKey::FileProblemsTitle);

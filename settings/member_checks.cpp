@@ -143,7 +143,7 @@ private:
             }
         } else if (problem.kind == ProblemKind::InvalidValue) {
             const auto entry = FindSetting(catalogue_, member.name);
-            problem.detail = "Expected " + ValueRuleOf(entry->first, entry->second.kind).description + "; found "
+            problem.detail = "Expected " + ValueRuleOf(entry->second).description + "; found "
                 + QuotedText(member.value) + ".";
         }
     }

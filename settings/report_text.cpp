@@ -84,7 +84,8 @@ const char* ProblemCode(ProblemKind kind)
         return "non-string-value";
     case ProblemKind::InvalidValue:
         return "invalid-value";
-    case ProblemKind::MissingHostAddress:
+    case ProblemKind::MissingRequiredSetting:
+        // Named when HostAddress was the only required setting; pipelines match it.
         return "missing-host-address";
     case ProblemKind::TooLarge:
         return "too-large";

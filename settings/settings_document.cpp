@@ -1,7 +1,6 @@
 #include "settings/settings_document.h"
 
 #include "settings/file_write.h"
-#include "settings/setting_names.h"
 #include "settings/settings_catalogue.h"
 
 #include <QDir>
@@ -60,12 +59,14 @@ void ReplaceIn(SettingsRows& rows, nlohmann::ordered_json& json,
 {
     rows.clear();
     json = nlohmann::ordered_json::object();
-    const bool hasHostAddress = std::any_of(settings.begin(), settings.end(), [](const auto& setting) {
-        return setting.first == SettingName::HostAddress;
-    });
-    if (!hasHostAddress) {
-        rows.insert_or_assign(SettingName::HostAddress, DefaultHostAddress);
-        json[SettingName::HostAddress] = DefaultHostAddress;
+    for (const RequiredSetting& required : RequiredSettings()) {
+        const bool present = std::any_of(settings.begin(), settings.end(), [&](const auto& setting) {
+            return setting.first == required.name;
+        });
+        if (!present) {
+            rows.insert_or_assign(required.name, required.defaultValue);
+            json[required.name] = required.defaultValue;
+        }
     }
     for (const auto& [name, value] : settings) {
         rows.insert_or_assign(name, value);

@@ -8,9 +8,6 @@
 #include <utility>
 #include <vector>
 
-// HostAddress's value in a new document: the agent's host service on this machine.
-inline const std::string DefaultHostAddress = "https://127.0.0.1:56569";
-
 // The document's rows by name, in byte-wise order: what the table shows.
 using SettingsRows = std::map<std::string, std::string>;
 
@@ -27,8 +24,9 @@ public:
     void Remove(const std::string& name);
 
     // Replaces the whole document by the settings, in their order, with their values
-    // exactly as given (an opened file is written back unchanged). HostAddress, which
-    // the document always holds, comes first at its default when they lack it.
+    // exactly as given (an opened file is written back unchanged). The required
+    // settings, which the document always holds, come first at their defaults when
+    // they lack them.
     void Replace(const std::vector<std::pair<std::string, std::string>>& settings);
 
     const SettingsRows& Rows() const { return rows_; }

@@ -2,7 +2,6 @@
 
 #include "settings/bounded_read.h"
 #include "settings/member_checks.h"
-#include "settings/setting_names.h"
 
 #include <algorithm>
 
@@ -17,14 +16,18 @@ Problem DocumentProblem(ProblemKind kind, std::string message, std::string detai
     return problem;
 }
 
+// A file is checked for the required settings by name with letter case ignored,
+// as the catalogue looks names up.
 void CheckRequiredSettings(const std::vector<Member>& members, const ProblemReport& report)
 {
-    const bool hasHostAddress = std::any_of(members.begin(), members.end(), [](const Member& member) {
-        return EqualsIgnoringAsciiCase(member.name, SettingName::HostAddress);
-    });
-    if (!hasHostAddress) {
-        report(DocumentProblem(ProblemKind::MissingHostAddress,
-                               "The setting " + QuotedText(SettingName::HostAddress) + " is required."));
+    for (const RequiredSetting& required : RequiredSettings()) {
+        const bool present = std::any_of(members.begin(), members.end(), [&](const Member& member) {
+            return EqualsIgnoringAsciiCase(member.name, required.name);
+        });
+        if (!present) {
+            report(DocumentProblem(ProblemKind::MissingRequiredSetting,
+                                   "The setting " + QuotedText(required.name) + " is required."));
+        }
     }
 }
 

@@ -100,7 +100,7 @@ public:
 
         catalogue = GetSettingsMap();
         SettingsJson = nullptr;
-        SetSettingValue(rows, SettingName::HostAddress, DefaultHostAddress);
+        SetSettingValue(rows, SettingName::HostAddress, "https://127.0.0.1:56569");
         for (const auto& [name, value] : extraRows) {
             SetSettingValue(rows, name, value);
         }
