@@ -1,8 +1,8 @@
-#include "widget_test_support.h"
+#include "tests/support/widget_test_support.h"
 
-#include "fonts.h"
-#include "globalize.h"
-#include "settingsdialog.h"
+#include "ui/fonts.h"
+#include "i18n/globalize.h"
+#include "dialogs/settingsdialog.h"
 
 #include <QCompleter>
 #include <QLineEdit>

@@ -1,11 +1,11 @@
 // `validate` on arbitrary bytes, as text and as JSON, and the program's reading of
 // them: they agree; every text line belongs to the file and has no control
 // character; a file without problems loads with HostAddress and valid values.
-#include "check_tool.h"
-#include "globalize.h"
-#include "settings_catalogue.h"
-#include "settings_file_check.h"
-#include "value_validation.h"
+#include "tools/check/check_tool.h"
+#include "i18n/globalize.h"
+#include "settings/settings_catalogue.h"
+#include "settings/settings_file_check.h"
+#include "settings/value_validation.h"
 
 #include <nlohmann/json.hpp>
 

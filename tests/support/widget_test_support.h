@@ -3,11 +3,11 @@
 // Shared by the widget tests: the driver of modal dialogs (which run their own
 // event loop), a stand-in for the main window, and readers of what windows show.
 
-#include "setting_names.h"
-#include "settings_catalogue.h"
-#include "settings_document.h"
-#include "settings_table_host.h"
-#include "settingstablewidget.h"
+#include "settings/setting_names.h"
+#include "settings/settings_catalogue.h"
+#include "settings/settings_document.h"
+#include "dialogs/settings_table_host.h"
+#include "dialogs/settingstablewidget.h"
 
 #include <QApplication>
 #include <QFile>
