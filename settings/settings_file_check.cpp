@@ -82,13 +82,6 @@ SettingsFileContent ReadSettingsText(const SettingsMap& catalogue, std::string_v
     return content;
 }
 
-std::vector<Problem> CheckSettingsText(const SettingsMap& catalogue, std::string_view bytes)
-{
-    std::vector<Problem> problems;
-    CheckSettingsText(catalogue, bytes, [&](Problem&& problem) { problems.push_back(std::move(problem)); });
-    return problems;
-}
-
 void CheckSettingsText(const SettingsMap& catalogue, std::string_view bytes, const ProblemReport& report)
 {
     CheckTextTo(catalogue, bytes, report);

@@ -34,8 +34,7 @@ struct SettingsFileContent {
 // input.
 SettingsFileContent ReadSettingsText(const SettingsMap& catalogue, std::string_view bytes);
 
-// Every problem of a settings file, given its bytes.
-std::vector<Problem> CheckSettingsText(const SettingsMap& catalogue, std::string_view bytes);
-
-// The same, each problem handed over as it is found (in the order above).
+// Every problem of a settings file, given its bytes, each handed over as it is
+// found (in the order above), so that a file with very many problems need not
+// hold them all.
 void CheckSettingsText(const SettingsMap& catalogue, std::string_view bytes, const ProblemReport& report);

@@ -92,7 +92,7 @@ private slots:
     {
         QFETCH(QByteArray, document);
         QFETCH(QString, expected);
-        QCOMPARE(Summary(CheckSettingsText(SettingsCatalogue(), document.toStdString())).join("; "), expected);
+        QCOMPARE(Summary(ReadSettingsText(SettingsCatalogue(), document.toStdString()).problems).join("; "), expected);
     }
 
     void suggestions_data()
