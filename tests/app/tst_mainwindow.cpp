@@ -7,11 +7,12 @@
 #include "globalize.h"
 #include "languageselectordialog.h"
 #include "removesettingsdialog.h"
-#include "replacesettingsdialog.h"
 #include "settingsdialog.h"
 #include "silentinstallhelperwindow.h"
+#include "unexportedchangesdialog.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QLabel>
@@ -26,10 +27,34 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <sstream>
+
+#include <spdlog/sinks/ostream_sink.h>
+#include <spdlog/spdlog.h>
 
 namespace {
 
 const QString HostAddressDescription = QStringLiteral("Address for connection to Orvane Print Host.");
+const QString Question = QStringLiteral("Unexported changes|The settings in the table have changes that have not been "
+                                        "exported and will be lost. Do you want to export them first?|Export|Don't "
+                                        "export|Cancel");
+
+// The save dialog's part in an export: accepts `path` (empty: the file it starts
+// at), or cancels for a null path; `start` receives the file it started at.
+std::function<void(QWidget*)> SaveDialogAct(const QString& path, QString* start = nullptr)
+{
+    return [path, start](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        if (start != nullptr) {
+            *start = dialog->acceptMode() == QFileDialog::AcceptSave ? dialog->selectedFiles().value(0) : "<not save>";
+        }
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);
+        if (!path.isEmpty()) {
+            dialog->selectFile(path);
+        }
+        QMetaObject::invokeMethod(dialog, path.isNull() ? "reject" : "accept", Qt::DirectConnection);
+    };
+}
 
 // The open problems notice: title, info, and each row as "name|value|problem".
 QStringList NoticeLines(QWidget* notice)
@@ -95,15 +120,45 @@ private:
     // Exports through the button and the save dialog; closes the notice it leaves open.
     void ExportTo(const QString& path)
     {
-        RunWithModal([this] { QTest::mouseClick(Button("btnExport"), Qt::LeftButton); }, [&](QWidget* modal) {
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            dialog->setOption(QFileDialog::DontConfirmOverwrite);
-            dialog->selectFile(path);
-            QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
-        });
+        RunWithModal([this] { QTest::mouseClick(Button("btnExport"), Qt::LeftButton); }, SaveDialogAct(path));
         if (QWidget* notice = QApplication::activeModalWidget()) {
             notice->close();
         }
+    }
+
+    // Drags the file onto the window and drops it, as the file manager does; true
+    // when the window took it.
+    bool Drop(const QString& file)
+    {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(file)});
+        QDragEnterEvent enter(QPoint(430, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        QDropEvent dropped(QPointF(430, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        if (enter.isAccepted()) {
+            QApplication::sendEvent(window.get(), &dropped);
+        }
+        return enter.isAccepted() && dropped.isAccepted();
+    }
+
+    // The question's texts, then presses `answer` (a button's name, or "Escape").
+    static std::function<void(QWidget*)> Answer(const QString& answer, QString* shown)
+    {
+        return [answer, shown](QWidget* question) {
+            QStringList texts;
+            for (const char* label : {"lblUnexportedChangesTitle", "lblUnexportedChangesInfo"}) {
+                texts << question->findChild<QLabel*>(QLatin1String(label))->text();
+            }
+            for (const char* button : {"btnExport", "btnDiscard", "btnCancel"}) {
+                texts << question->findChild<QPushButton*>(QLatin1String(button))->text();
+            }
+            *shown = qobject_cast<UnexportedChangesDialog*>(question) != nullptr ? texts.join('|') : "<other>";
+            if (answer == QLatin1String("Escape")) {
+                QTest::keyClick(question, Qt::Key_Escape);
+            } else {
+                QTest::mouseClick(question->findChild<QPushButton*>(answer), Qt::LeftButton);
+            }
+        };
     }
 
     void ClickCell(int row, int column = 0)
@@ -306,42 +361,206 @@ private slots:
         }
     }
 
-    // A dropped .json file (any case): asked about when it would replace changes.
-    void droppedFile()
+    // A dropped .json file (any case) or one chosen with Ctrl+O replaces the rows;
+    // while they have changes that were not exported, the close's question asks
+    // first. An export from it onto the file itself loads what it wrote.
+    void openingInPlaceOfChanges()
     {
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("Dropped.JSON"));
         const QString text = folder.filePath(QStringLiteral("notes.txt"));
-        QVERIFY(WriteFile(path, "{\"HostAddress\": \"https://10.0.0.5:56569\", \"BlockCopies\": \"2\"}"));
+        const QByteArray file = "{\"HostAddress\": \"https://10.0.0.5:56569\", \"BlockCopies\": \"2\"}";
+        QVERIFY(WriteFile(path, file));
         QVERIFY(WriteFile(text, "{}"));
-        auto drop = [this](const QString& file) {
-            QMimeData data;
-            data.setUrls({QUrl::fromLocalFile(file)});
-            QDragEnterEvent enter(QPoint(430, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(window.get(), &enter);
-            QDropEvent dropped(QPointF(430, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            if (enter.isAccepted()) {
-                QApplication::sendEvent(window.get(), &dropped);
-            }
-            return enter.isAccepted() && dropped.isAccepted();
-        };
-        QVERIFY(!drop(text));
+        QVERIFY(!Drop(text));
         // Unchanged since the start: no question.
-        QVERIFY(drop(path));
+        QVERIFY(Drop(path));
         QTRY_COMPARE(Names(), (QStringList{"BlockCopies", "HostAddress"}));
 
         QVERIFY(AddThroughEditor("SaveSpool", "1"));
-        for (const char* button : {"btnCancel", "btnConfirm"}) {
-            QString question;
-            QVERIFY(drop(path));
-            QVERIFY(RunWithModal([] { QTest::qWait(50); }, [&](QWidget* modal) {
-                question = modal->findChild<QLabel*>(QStringLiteral("lblReplaceSettingsTitle"))->text();
-                QTest::mouseClick(modal->findChild<QPushButton*>(QLatin1String(button)), Qt::LeftButton);
-            }));
-            QCOMPARE(question, QStringLiteral("Open settings file"));
-            QCOMPARE(Names().contains(QStringLiteral("SaveSpool")), qstrcmp(button, "btnCancel") == 0);
+        QString shown;
+        QVERIFY(Drop(path));
+        QCOMPARE(RunWithModals([] { QTest::qWait(50); }, {Answer("btnCancel", &shown)}), std::size_t(1));
+        QCOMPARE(shown, Question);
+        QVERIFY(Names().contains(QStringLiteral("SaveSpool")));
+
+        QString caption;
+        const auto choose = [&](QWidget* dialog) {
+            caption = dialog->windowTitle() + '|' + qobject_cast<QFileDialog*>(dialog)->nameFilters().join('|');
+            qobject_cast<QFileDialog*>(dialog)->selectFile(path);
+            QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+        };
+        shown.clear();
+        // The offscreen platform gives no window the focus back after a dialog.
+        QVERIFY(Activate(*window));
+        RunWithModals([this] { QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier); },
+                      {choose, Answer("btnDiscard", &shown)});
+        QCOMPARE(caption, QStringLiteral("Open settings file|(*.json)"));
+        QCOMPARE(shown, Question);
+        QCOMPARE(Names(), (QStringList{"BlockCopies", "HostAddress"}));
+        QCOMPARE(ReadFile(path), file);
+
+        QVERIFY(AddThroughEditor("SaveSpool", "1"));
+        QVERIFY(Drop(path));
+        QString start;
+        RunWithModals([] { QTest::qWait(50); }, {Answer("btnExport", &shown), SaveDialogAct("", &start)});
+        QCOMPARE(start, path);
+        QCOMPARE(ReadFile(path), QByteArray("{\r\n    \"HostAddress\": \"https://10.0.0.5:56569\",\r\n    \"BlockCopies\": "
+                                            "\"2\",\r\n    \"SaveSpool\": \"true\"\r\n}\r\n"));
+        QCOMPARE(Names(), (QStringList{"BlockCopies", "HostAddress", "SaveSpool"}));
+        QVERIFY(RunWithModal([this] { window->close(); }, {}) == false && !window->isVisible());
+    }
+
+    // Closing, and the desktop ending the session, ask only while the rows differ
+    // from what was built, opened or last exported; each answer of the question.
+    void closing_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("close");
+        // The question's answer, then the save dialog's: "-" cancels, "start" takes the file it starts at.
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("closes"); // or lets the session end
+        QTest::addColumn<bool>("laterCloseAsks");
+        QTest::newRow("unchanged") << "" << "window" << "" << false << true << false;
+        QTest::newRow("changed then undone") << "add,remove" << "window" << "" << false << true << false;
+        QTest::newRow("opened, changed, exported") << "open,add,export" << "window" << "" << false << true << false;
+        QTest::newRow("Cancel") << "add" << "window" << "btnCancel" << true << false << true;
+        QTest::newRow("Escape") << "add" << "window" << "Escape" << true << false << true;
+        QTest::newRow("value edited, don't export") << "edit" << "window" << "btnDiscard" << true << true << false;
+        QTest::newRow("export") << "add" << "window" << "btnExport>new.json" << true << true << false;
+        QTest::newRow("export cancelled") << "add" << "window" << "btnExport>-" << true << false << true;
+        QTest::newRow("export fails") << "add" << "window" << "btnExport>missing/new.json" << true << false << true;
+        QTest::newRow("session, unchanged") << "" << "session" << "" << false << true << false;
+        QTest::newRow("session, Cancel") << "add" << "session" << "btnCancel" << true << false << true;
+        QTest::newRow("session, don't export") << "add" << "session" << "btnDiscard" << true << true << false;
+        QTest::newRow("session, export") << "open,add" << "session" << "btnExport>start" << true << true << false;
+        QTest::newRow("session, no question allowed") << "add" << "no question" << "" << false << true << true;
+    }
+
+    void closing()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, close);
+        QFETCH(QString, answer);
+        QFETCH(bool, asked);
+        QFETCH(bool, closes);
+        QFETCH(bool, laterCloseAsks);
+        QTemporaryDir folder;
+        const QString opened = folder.filePath(QStringLiteral("opened.json"));
+        QVERIFY(WriteFile(opened, "{\"HostAddress\": \"https://10.0.0.5:56569\"}"));
+        for (const QString& step : steps.split(',', Qt::SkipEmptyParts)) {
+            if (step == QLatin1String("open")) {
+                window->OpenSettingsFile(opened);
+            } else if (step == QLatin1String("add")) {
+                QVERIFY(AddThroughEditor("SaveSpool", "1"));
+            } else if (step == QLatin1String("edit")) {
+                ClickCell(RowOf(QStringLiteral("HostAddress")));
+                RunWithModal([this] { QTest::keyClick(window.get(), Qt::Key_Return); }, [](QWidget* editor) {
+                    auto* value = editor->findChild<QLineEdit*>(QStringLiteral("txbSettingValue"));
+                    value->selectAll();
+                    QTest::keyClicks(value, QStringLiteral("https://10.0.0.9:1"));
+                    QTest::keyClick(value, Qt::Key_Return);
+                });
+                QVERIFY(Table()->item(0, 1)->text() == QLatin1String("https://10.0.0.9:1"));
+            } else if (step == QLatin1String("remove")) {
+                ClickCell(RowOf(QStringLiteral("SaveSpool")));
+                RunWithModal([this] { QTest::keyClick(window.get(), Qt::Key_Delete); },
+                             [](QWidget* modal) { modal->findChild<QPushButton*>("btnConfirm")->click(); });
+            } else {
+                ExportTo(folder.filePath(QStringLiteral("exported.json")));
+            }
         }
-        QCOMPARE(SettingsJson.dump(), std::string("{\"HostAddress\":\"https://10.0.0.5:56569\",\"BlockCopies\":\"2\"}"));
+        const QString saveTo = answer.section('>', 1);
+        const QString written = folder.filePath(saveTo == QLatin1String("start") ? QStringLiteral("opened.json") : saveTo);
+        std::ostringstream log;
+        const auto logger = spdlog::default_logger();
+        spdlog::set_default_logger(std::make_shared<spdlog::logger>(
+            "test", std::make_shared<spdlog::sinks::ostream_sink_st>(log)));
+        QString shown;
+        bool result = false;
+        RunWithModals(
+            [&] {
+                result = close == QLatin1String("window")
+                    ? window->close()
+                    : window->MaySessionEnd([&] { return close == QLatin1String("session"); });
+            },
+            {Answer(answer.section('>', 0, 0), &shown),
+             SaveDialogAct(saveTo == QLatin1String("-") ? QString() : saveTo == QLatin1String("start") ? "" : written)});
+        spdlog::set_default_logger(logger);
+        QCOMPARE(shown, asked ? Question : QString());
+        QCOMPARE(result, closes);
+        QCOMPARE(window->isVisible(), !closes || close != QLatin1String("window"));
+        QCOMPARE(log.str().find("[warning]") != std::string::npos, close == QLatin1String("no question"));
+        // What the export from the question wrote; a failure is told and keeps the window.
+        const QString host = steps.startsWith(QLatin1String("open")) ? "10.0.0.5" : "127.0.0.1";
+        const bool fails = saveTo.startsWith(QLatin1String("missing"));
+        if (saveTo.size() > 1 && !fails) {
+            QCOMPARE(ReadFile(written),
+                     "{\r\n    \"HostAddress\": \"https://" + host.toLatin1()
+                         + ":56569\",\r\n    \"SaveSpool\": \"true\"\r\n}\r\n");
+        }
+        auto* notice = qobject_cast<FileExportedDialog*>(QApplication::activeModalWidget());
+        // A window that closes takes the export's notice with it.
+        QCOMPARE(notice != nullptr, fails || (saveTo.size() > 1 && close != QLatin1String("window")));
+        if (notice != nullptr) {
+            notice->close();
+        }
+        if (window->isVisible()) {
+            shown.clear();
+            RunWithModal([this] { window->close(); }, Answer("btnCancel", &shown));
+            QCOMPARE(!shown.isEmpty(), laterCloseAsks);
+        }
+    }
+
+    // Export's save dialog, from Ctrl+S as from the button, starts at the file the
+    // rows came from: the one last opened (argument, drop, Ctrl+O; not one refused
+    // as a whole) or exported; before either, in the home folder.
+    void saveDialogStart_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("fresh") << "" << "";
+        QTest::newRow("argument") << "argument" << "opened.json";
+        QTest::newRow("drop") << "drop" << "opened.json";
+        QTest::newRow("Ctrl+O") << "Ctrl+O" << "opened.json";
+        QTest::newRow("refused") << "refused" << "";
+        QTest::newRow("opened, exported") << "argument,export" << "exported.json";
+        QTest::newRow("exported, dropped") << "export,drop" << "opened.json";
+        QTest::newRow("exported, refused") << "export,refused" << "exported.json";
+    }
+
+    void saveDialogStart()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, start);
+        QTemporaryDir folder;
+        const QString opened = folder.filePath(QStringLiteral("opened.json"));
+        QVERIFY(WriteFile(opened, "{\"HostAddress\": \"https://10.0.0.5:56569\"}"));
+        for (const QString& step : steps.split(',', Qt::SkipEmptyParts)) {
+            if (step == QLatin1String("argument")) {
+                window->OpenSettingsFile(opened);
+            } else if (step == QLatin1String("drop")) {
+                QVERIFY(Drop(opened));
+                QTRY_COMPARE(Table()->item(0, 1)->text(), QStringLiteral("https://10.0.0.5:56569"));
+            } else if (step == QLatin1String("Ctrl+O")) {
+                RunWithModal([this] { QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier); }, [&](QWidget* dialog) {
+                    qobject_cast<QFileDialog*>(dialog)->selectFile(opened);
+                    QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+                });
+            } else if (step == QLatin1String("refused")) {
+                QVERIFY(WriteFile(folder.filePath(QStringLiteral("refused.json")), "[]"));
+                window->OpenSettingsFile(folder.filePath(QStringLiteral("refused.json")));
+                QVERIFY(NoticeLines(QApplication::activeModalWidget()).constFirst() == QLatin1String("File not opened"));
+            } else {
+                ExportTo(folder.filePath(QStringLiteral("exported.json")));
+            }
+            QVERIFY(Activate(*window));
+        }
+        QString shown;
+        QVERIFY(RunWithModal([this] { QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier); },
+                             SaveDialogAct(QString(), &shown)));
+        QCOMPARE(shown, start.isEmpty() ? QDir::homePath() : folder.filePath(start));
     }
 
     // Every window and dialog puts its looks back on a theme change, and only then.
@@ -351,7 +570,7 @@ private slots:
         QTest::addColumn<int>("eventType");
         int index = 0;
         for (const char* name : {"main window", "editor", "remove question", "export notice", "problems notice",
-                                 "replace question", "language selector"}) {
+                                 "unexported changes question", "language selector"}) {
             QTest::newRow(name) << index++ << int(QEvent::ThemeChange);
         }
         QTest::newRow("main window, style change") << 0 << int(QEvent::StyleChange);
@@ -372,7 +591,7 @@ private slots:
             [&] { return new RemoveSettingsDialog(parent, &rows, SettingName::SaveSpool); },
             [&] { return new FileExportedDialog(QStringLiteral("done"), parent); },
             [&] { return new FileProblemsDialog(parent, QStringLiteral("t"), QStringLiteral("i"), {}); },
-            [&] { return new ReplaceSettingsDialog(parent); },
+            [&] { return new UnexportedChangesDialog(parent); },
             [&] { return &selector; }};
         QWidget* shown = make[window]();
         if (auto* editor = qobject_cast<SettingsDialog*>(shown)) {
