@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The real program on a private X server, driven by xdotool; exit 0 pass, 1 fail, 77 skip.
 #   PROGRAM CLOSE_HELPER: select English, add SaveSpool=1 and BlockCopies=007, export,
-#       close notice and window: exit code 0 and exactly the expected bytes.
+#       close the notice, add HttpTimeout=30, close the window and answer "Don't
+#       export": exit code 0 and exactly the bytes of the export.
 #   --open PROGRAM CLOSE_HELPER: started with a file, whose notice lists the member
-#       left out; the export holds the loaded members in the file's order.
+#       left out; a value changed, a close asks: Cancel keeps the window, Export
+#       replaces the opened file with the loaded members in the file's order.
 #   --escape PROGRAM: Escape in the selector ends the program with 0, no window, no file.
 # CLOSE_HELPER sends WM_DELETE_WINDOW (no window manager; xdotool can only destroy).
 
@@ -141,34 +143,74 @@ confirm "$selector" "the language selector"
 main=$(wait_new_window "$title" 800 "$selector" 15) || fail "the main window did not appear"
 [[ $(window_width "$main") == 860 ]] || fail "the main window is not 860 pixels wide"
 
+# Adds NAME=VALUE: Add button at (663, 32); the name field has the focus, Tab closes
+# its completion list.
+add_setting() {
+    local editor
+    editor=$(click_open "$main" 663 32 300) || fail "the editor did not open for $1"
+    focus_window "$editor" || fail "the editor did not take the keyboard focus"
+    type_text "${1%=*}" && wait_settled 10 && keys Tab && type_text "${1#*=}" && keys Return ||
+        fail "could not type $1 into the editor"
+    wait_window_gone "$editor" 10 || fail "the editor stayed open: $1 was not accepted"
+}
+
+# Asks the main window to close; prints the question that opens (510 pixels wide).
+close_asks() {
+    local known question
+    known=$(visible_windows "")
+    "$close_helper" "$main" && question=$(wait_new_window "$title" 500 "$known" 10) &&
+        [[ $(window_width "$question") == 510 ]] && echo "$question"
+}
+
+# Clicks at ($2, $3) in question $1, which then must close. Its answers sit at y 160:
+# Export x 95, Don't export x 255, Cancel x 415.
+answer() {
+    focus_window "$1" && timeout 5 xdotool mousemove --window "$1" "$2" "$3" click 1 && wait_window_gone "$1" 10
+}
+
 if [[ $mode == open ]]; then
     notice=$(wait_new_window "$title" 500 "$selector"$'\n'"$main" 10) || fail "no notice about the opened file"
     [[ $(window_width "$notice") == 700 ]] || fail "the notice about the opened file is not 700 pixels wide"
     confirm "$notice" "the notice about the opened file"
+    # BlockCopies, the first row at (200, 120): Return edits it, its value has the focus.
+    focus_window "$main" && timeout 5 xdotool mousemove --window "$main" 200 120 click 1 || fail "no row selected"
+    known=$(visible_windows "")
+    keys Return && editor=$(wait_new_window "$title" 300 "$known" 10) || fail "Return on a row opened no editor"
+    focus_window "$editor" && keys ctrl+a && type_text 8 && keys Return && wait_window_gone "$editor" 10 ||
+        fail "could not change BlockCopies to 8"
+    question=$(close_asks) || fail "closing with a changed value did not ask"
+    answer "$question" 415 160 || fail "Cancel did not close the question"
+    sleep 0.5
+    program_alive && visible_windows "$title" | grep -qx "$main" || fail "the main window did not stay after Cancel"
+    # Export, the default answer: the save dialog offers the opened file, which is replaced.
+    question=$(close_asks) || fail "the second close did not ask"
+    confirm "$question" "the question"
+    file_dialog=$(wait_new_window "" 400 "$main" 15) || fail "Export in the question opened no save dialog"
+    focus_window "$file_dialog" && wait_settled 10 && keys Return || fail "could not accept the save dialog"
+    # Its question (titled as the dialog) whether to replace the file: Yes.
+    replace=$(wait_new_window "Save As" 200 "$file_dialog" 10) || fail "the save dialog did not offer the opened file"
+    focus_window "$replace" && wait_settled 10 && keys alt+y || fail "could not answer the question to replace the file"
     expected='    "ReleaserAddress": "https://releaser.example.com:8443",\r\n    "HostAddress": "https://10.0.0.5:56569",\r\n'
+    value=8 written=$HOME/opened.json
 else
-    for setting in SaveSpool=1 BlockCopies=007; do
-        # Add button at (663, 32); the name field has the focus, Tab closes its completion list.
-        editor=$(click_open "$main" 663 32 300) || fail "the editor did not open for $setting"
-        focus_window "$editor" || fail "the editor did not take the keyboard focus"
-        type_text "${setting%=*}" && wait_settled 10 && keys Tab && type_text "${setting#*=}" && keys Return ||
-            fail "could not type $setting into the editor"
-        wait_window_gone "$editor" 10 || fail "the editor stayed open: $setting was not accepted"
-    done
+    add_setting SaveSpool=1
+    add_setting BlockCopies=007
+    # Export button at (827, 32).
+    file_dialog=$(click_open "$main" 827 32 400) || fail "the save dialog did not open"
+    focus_window "$file_dialog" || fail "the save dialog did not take the keyboard focus"
+    type_text "$HOME/settings.json" && wait_settled 10 && keys Return || fail "could not type into the save dialog"
+    wait_window_gone "$file_dialog" 10 || fail "the save dialog stayed open"
+    notice=$(wait_new_window "$title" 300 "$main" 10) || fail "no notice after the export"
+    confirm "$notice" "the notice after the export"
+    add_setting HttpTimeout=30
+    question=$(close_asks) || fail "closing with a setting added after the export did not ask"
+    answer "$question" 255 160 || fail "Don't export did not close the question"
     expected='    "HostAddress": "https://127.0.0.1:56569",\r\n    "SaveSpool": "true",\r\n'
+    value=007 written=$HOME/settings.json
 fi
-printf '{\r\n%b    "BlockCopies": "007"\r\n}\r\n' "$expected" >"$work/expected.json"
+printf '{\r\n%b    "BlockCopies": "%s"\r\n}\r\n' "$expected" "$value" >"$work/expected.json"
 
-# Export button at (827, 32).
-file_dialog=$(click_open "$main" 827 32 400) || fail "the save dialog did not open"
-focus_window "$file_dialog" || fail "the save dialog did not take the keyboard focus"
-type_text "$HOME/settings.json" && wait_settled 10 && keys Return || fail "could not type into the save dialog"
-wait_window_gone "$file_dialog" 10 || fail "the save dialog stayed open"
-notice=$(wait_new_window "$title" 300 "$main" 10) || fail "no notice after the export"
-confirm "$notice" "the notice after the export"
-
-"$close_helper" "$main" || fail "could not ask the main window to close"
 wait_program_exit 10 || fail "the program still runs 10 s after its main window was closed"
 ((exit_code == 0)) || fail "exit code $exit_code after closing the main window, expected 0"
-cmp "$work/expected.json" "$HOME/settings.json" >&2 || fail "the exported file differs from the expected bytes"
+cmp "$work/expected.json" "$written" >&2 || fail "the exported file differs from the expected bytes"
 echo "PASS: $mode run, exported and closed"
