@@ -7,20 +7,24 @@
 #       left out; a value changed, a close asks: Cancel keeps the window, Export
 #       replaces the opened file with the loaded members in the file's order.
 #   --escape PROGRAM: Escape in the selector ends the program with 0, no window, no file.
+#   --session PROGRAM SESSION_MANAGER: a setting added, three log-outs: one that lets
+#       no window ask (a warning, no question), one cancelled in the question, one
+#       answered "Don't export", after which the program dies with 0 without asking again.
 # CLOSE_HELPER sends WM_DELETE_WINDOW (no window manager; xdotool can only destroy).
 
 set -u -o pipefail
 mode=full
-[[ ${1:-} == --escape || ${1:-} == --open ]] && { mode=${1#--}; shift; }
+[[ ${1:-} == --escape || ${1:-} == --open || ${1:-} == --session ]] && { mode=${1#--}; shift; }
 program=${1:-} close_helper=${2:-}
-[[ -x $program && ($mode == escape || -x $close_helper) ]] || { echo "usage: $0 [--open|--escape] PROGRAM [CLOSE_HELPER]" >&2; exit 2; }
+[[ -x $program && ($mode == escape || -x $close_helper) ]] ||
+    { echo "usage: $0 [--open|--escape|--session] PROGRAM [CLOSE_HELPER|SESSION_MANAGER]" >&2; exit 2; }
 for tool in Xvfb xdotool xdpyinfo timeout; do
     command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool not found"; exit 77; }
 done
 
 readonly title='Silent Install Helper' screenshot="$PWD/e2e_xdotool_$mode-failure.png"
 rm -f "$screenshot" && work=$(mktemp -d "${TMPDIR:-/tmp}/sih-e2e.XXXXXX") || exit 1
-xvfb_pid='' program_pid='' exit_code=''
+xvfb_pid='' program_pid='' exit_code='' manager_pid=''
 
 # shellcheck disable=SC2317  # run by the EXIT trap
 cleanup() {
@@ -28,6 +32,7 @@ cleanup() {
         kill "$program_pid"
         timeout 5 tail --pid="$program_pid" -f /dev/null || kill -9 "$program_pid"
     fi
+    [[ -z $manager_pid ]] || kill "$manager_pid"
     [[ -z $xvfb_pid ]] || { kill "$xvfb_pid"; wait "$xvfb_pid"; }
     rm -rf "$work"
 } 2>/dev/null
@@ -124,6 +129,13 @@ arguments=()
 # Written by hand: LF line ends, HostAddress second, one invalid member.
 [[ $mode == open ]] && arguments=("$HOME/opened.json") &&
     printf '{\n  "ReleaserAddress": "https://releaser.example.com:8443",\n  "HostAddress": "https://10.0.0.5:56569",\n  "SaveSpool": "yes",\n  "BlockCopies": "007"\n}\n' >"$HOME/opened.json"
+if [[ $mode == session ]]; then
+    # Rounds: no interaction, then twice any.
+    "$close_helper" "$work/manager.address" 0 2 2 >"$work/manager.log" &
+    manager_pid=$!
+    for _ in {1..50}; do [[ -s $work/manager.address ]] && break; sleep 0.1; done
+    SESSION_MANAGER=$(<"$work/manager.address") && export SESSION_MANAGER || fail "the session manager did not start"
+fi
 "$program" "${arguments[@]}" >"$work/program.out" 2>"$work/program.err" &
 program_pid=$!
 
@@ -168,7 +180,30 @@ answer() {
     focus_window "$1" && timeout 5 xdotool mousemove --window "$1" "$2" "$3" click 1 && wait_window_gone "$1" 10
 }
 
-if [[ $mode == open ]]; then
+# Waits until the session manager has said line $1.
+said() {
+    local tries=100
+    until grep -qx "$1" "$work/manager.log"; do ((tries-- > 0)) || return 1; sleep 0.1; done
+}
+
+if [[ $mode == session ]]; then
+    add_setting SaveSpool=1
+    said "0 saved" || fail "the program did not join the session"
+    known=$(visible_windows "")
+    kill -USR1 "$manager_pid" && said "1 saved" || fail "a log-out that lets no window ask was not answered"
+    [[ $(visible_windows "") == "$known" ]] || fail "a window opened although the log-out lets none ask"
+    grep -q "\[warning\].*not exported" "$work/program.out" || fail "no warning about the changes that were not exported"
+    kill -USR1 "$manager_pid" && question=$(wait_new_window "$title" 500 "$known" 10) || fail "the log-out did not ask"
+    answer "$question" 415 160 && said "2 save cancelled" || fail "Cancel did not cancel the log-out"
+    kill -USR1 "$manager_pid" && question=$(wait_new_window "$title" 500 "$known" 10) ||
+        fail "the log-out after a cancelled one did not ask"
+    answer "$question" 255 160 && said "3 saved" || fail "Don't export did not let the log-out go on"
+    kill -USR2 "$manager_pid"
+    wait_program_exit 10 || fail "the program still runs 10 s after the session manager told it to die"
+    ((exit_code == 0)) || fail "exit code $exit_code at the end of the session, expected 0"
+    echo "PASS: session run, asked and ended"
+    exit 0
+elif [[ $mode == open ]]; then
     notice=$(wait_new_window "$title" 500 "$selector"$'\n'"$main" 10) || fail "no notice about the opened file"
     [[ $(window_width "$notice") == 700 ]] || fail "the notice about the opened file is not 700 pixels wide"
     confirm "$notice" "the notice about the opened file"
