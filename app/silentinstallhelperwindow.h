@@ -42,10 +42,6 @@ public:
     // Export and Ctrl+S; true when the document was written.
     bool Export();
 
-    // The desktop ends the session: where `mayAsk` (the session manager) lets the
-    // window ask, the question of a close; false asks to cancel the ending.
-    bool MaySessionEnd(const std::function<bool()>& mayAsk);
-
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -65,6 +61,9 @@ private:
     bool MayLoseChanges();
     // Where the file dialogs start: the file last opened or exported, or home.
     QString FileDialogStart() const;
+    // The desktop saves or ends the session: where `mayAsk` (the session manager)
+    // lets the window ask, the question of a close; false asks to cancel the ending.
+    bool MaySessionEnd(const std::function<bool()>& mayAsk);
 
     SettingsTableWidget* settingsTable = nullptr;
     std::unique_ptr<Ui::SilentInstallHelperWindow> ui;

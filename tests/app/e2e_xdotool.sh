@@ -166,12 +166,12 @@ add_setting() {
     wait_window_gone "$editor" 10 || fail "the editor stayed open: $1 was not accepted"
 }
 
-# Asks the main window to close; prints the question that opens (510 pixels wide).
-close_asks() {
+# Runs "$@" (a close or a log-out); prints the question that opens (510 pixels wide).
+asks() {
     local known question
     known=$(visible_windows "")
-    "$close_helper" "$main" && question=$(wait_new_window "$title" 500 "$known" 10) &&
-        [[ $(window_width "$question") == 510 ]] && echo "$question"
+    "$@" && question=$(wait_new_window "$title" 500 "$known" 10) && [[ $(window_width "$question") == 510 ]] &&
+        echo "$question"
 }
 
 # Clicks at ($2, $3) in question $1, which then must close. Its answers sit at y 160:
@@ -193,10 +193,9 @@ if [[ $mode == session ]]; then
     kill -USR1 "$manager_pid" && said "1 saved" || fail "a log-out that lets no window ask was not answered"
     [[ $(visible_windows "") == "$known" ]] || fail "a window opened although the log-out lets none ask"
     grep -q "\[warning\].*not exported" "$work/program.out" || fail "no warning about the changes that were not exported"
-    kill -USR1 "$manager_pid" && question=$(wait_new_window "$title" 500 "$known" 10) || fail "the log-out did not ask"
+    question=$(asks kill -USR1 "$manager_pid") || fail "the log-out did not ask"
     answer "$question" 415 160 && said "2 save cancelled" || fail "Cancel did not cancel the log-out"
-    kill -USR1 "$manager_pid" && question=$(wait_new_window "$title" 500 "$known" 10) ||
-        fail "the log-out after a cancelled one did not ask"
+    question=$(asks kill -USR1 "$manager_pid") || fail "the log-out after a cancelled one did not ask"
     answer "$question" 255 160 && said "3 saved" || fail "Don't export did not let the log-out go on"
     kill -USR2 "$manager_pid"
     wait_program_exit 10 || fail "the program still runs 10 s after the session manager told it to die"
@@ -213,12 +212,12 @@ elif [[ $mode == open ]]; then
     keys Return && editor=$(wait_new_window "$title" 300 "$known" 10) || fail "Return on a row opened no editor"
     focus_window "$editor" && keys ctrl+a && type_text 8 && keys Return && wait_window_gone "$editor" 10 ||
         fail "could not change BlockCopies to 8"
-    question=$(close_asks) || fail "closing with a changed value did not ask"
+    question=$(asks "$close_helper" "$main") || fail "closing with a changed value did not ask"
     answer "$question" 415 160 || fail "Cancel did not close the question"
     sleep 0.5
     program_alive && visible_windows "$title" | grep -qx "$main" || fail "the main window did not stay after Cancel"
     # Export, the default answer: the save dialog offers the opened file, which is replaced.
-    question=$(close_asks) || fail "the second close did not ask"
+    question=$(asks "$close_helper" "$main") || fail "the second close did not ask"
     confirm "$question" "the question"
     file_dialog=$(wait_new_window "" 400 "$main" 15) || fail "Export in the question opened no save dialog"
     focus_window "$file_dialog" && wait_settled 10 && keys Return || fail "could not accept the save dialog"
@@ -238,7 +237,7 @@ else
     notice=$(wait_new_window "$title" 300 "$main" 10) || fail "no notice after the export"
     confirm "$notice" "the notice after the export"
     add_setting HttpTimeout=30
-    question=$(close_asks) || fail "closing with a setting added after the export did not ask"
+    question=$(asks "$close_helper" "$main") || fail "closing with a setting added after the export did not ask"
     answer "$question" 255 160 || fail "Don't export did not close the question"
     expected='    "HostAddress": "https://127.0.0.1:56569",\r\n    "SaveSpool": "true",\r\n'
     value=007 written=$HOME/settings.json

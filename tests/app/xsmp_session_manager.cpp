@@ -1,10 +1,8 @@
-// xsmp_session_manager ADDRESS_FILE STYLE... plays a desktop's session manager for one
-// client over XSMP, the protocol of log-out on X11. It writes its address (for
-// SESSION_MANAGER) to ADDRESS_FILE. Each SIGUSR1 starts the next log-out round: a save
-// for a shutdown with the next interact style (0 none, 2 any), interaction granted at
-// once; a cancelled save cancels the shutdown. SIGUSR2 tells the client to die. Each
-// answer is a line on standard output, numbered by round ("0 saved" is the first save
-// every new client gets).
+// xsmp_session_manager ADDRESS_FILE STYLE... is a desktop's session manager (XSMP, log-out
+// on X11) for one client; its address for SESSION_MANAGER goes to ADDRESS_FILE. SIGUSR1:
+// a log-out round, saving for a shutdown with the next interact style (0 none, 2 any);
+// SIGUSR2: die. Each answer is a line on standard output, numbered by round (0: the
+// first save every new client gets).
 
 #include <X11/ICE/ICElib.h>
 #include <X11/SM/SMlib.h>
@@ -45,9 +43,7 @@ Status NewClient(SmsConn connection, SmPointer, unsigned long* mask, SmsCallback
         return 1;
     };
     callbacks->interact_request.callback = [](SmsConn, SmPointer, int) { SmsInteract(client); };
-    callbacks->interact_done.callback = [](SmsConn, SmPointer, Bool cancel) {
-        Say(cancel ? "interaction done, cancel" : "interaction done");
-    };
+    callbacks->interact_done.callback = [](SmsConn, SmPointer, Bool) {};
     callbacks->save_yourself_request.callback = [](SmsConn, SmPointer, int, Bool, int, Bool, Bool) {};
     callbacks->save_yourself_phase2_request.callback = [](SmsConn, SmPointer) { SmsSaveYourselfPhase2(client); };
     callbacks->save_yourself_done.callback = [](SmsConn, SmPointer, Bool success) {
