@@ -155,6 +155,31 @@ private:
         };
     }
 
+    // Walks the rows through `steps`: "open" (opened.json in `folder`, as the program's
+    // argument does), "refused" (a file refused as a whole), "add" SaveSpool, "remove"
+    // it again, "export" to exported.json.
+    void Walk(const QString& steps, const QTemporaryDir& folder)
+    {
+        QVERIFY(WriteFile(folder.filePath(QStringLiteral("opened.json")), "{\"HostAddress\": \"https://10.0.0.5:56569\"}"));
+        QVERIFY(WriteFile(folder.filePath(QStringLiteral("refused.json")), "[]"));
+        for (const QString& step : steps.split(',', Qt::SkipEmptyParts)) {
+            if (step == QLatin1String("open") || step == QLatin1String("refused")) {
+                window->OpenSettingsFile(folder.filePath(step.startsWith('o') ? "opened.json" : "refused.json"));
+                if (step.startsWith('r')) {
+                    QVERIFY(NoticeLines(QApplication::activeModalWidget()).constFirst() == QLatin1String("File not opened"));
+                }
+            } else if (step == QLatin1String("add")) {
+                QVERIFY(AddThroughEditor("SaveSpool", "1"));
+            } else if (step == QLatin1String("remove")) {
+                ClickCell(RowOf(QStringLiteral("SaveSpool")));
+                RunWithModal([this] { QTest::keyClick(window.get(), Qt::Key_Delete); },
+                             [](QWidget* modal) { modal->findChild<QPushButton*>("btnConfirm")->click(); });
+            } else {
+                ExportTo(folder.filePath(QStringLiteral("exported.json")));
+            }
+        }
+    }
+
     void ClickCell(int row, int column = 0)
     {
         const QRect cell = Table()->visualItemRect(Table()->item(row, column));
@@ -433,21 +458,7 @@ private slots:
         QFETCH(bool, asked);
         QFETCH(bool, closes);
         QTemporaryDir folder;
-        const QString opened = folder.filePath(QStringLiteral("opened.json"));
-        QVERIFY(WriteFile(opened, "{\"HostAddress\": \"https://10.0.0.5:56569\"}"));
-        for (const QString& step : steps.split(',', Qt::SkipEmptyParts)) {
-            if (step == QLatin1String("open")) {
-                window->OpenSettingsFile(opened);
-            } else if (step == QLatin1String("add")) {
-                QVERIFY(AddThroughEditor("SaveSpool", "1"));
-            } else if (step == QLatin1String("remove")) {
-                ClickCell(RowOf(QStringLiteral("SaveSpool")));
-                RunWithModal([this] { QTest::keyClick(window.get(), Qt::Key_Delete); },
-                             [](QWidget* modal) { modal->findChild<QPushButton*>("btnConfirm")->click(); });
-            } else {
-                ExportTo(folder.filePath(QStringLiteral("exported.json")));
-            }
-        }
+        Walk(steps, folder);
         const QString saveTo = answer.section('>', 1);
         const QString written = folder.filePath(saveTo == QLatin1String("start") ? QStringLiteral("opened.json") : saveTo);
         QString shown;
@@ -483,10 +494,10 @@ private slots:
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("start");
         QTest::newRow("fresh") << "" << "";
-        QTest::newRow("argument") << "argument" << "opened.json";
+        QTest::newRow("opened") << "open" << "opened.json";
         QTest::newRow("refused") << "refused" << "";
-        QTest::newRow("opened, exported") << "argument,export" << "exported.json";
-        QTest::newRow("exported, opened") << "export,argument" << "opened.json";
+        QTest::newRow("opened, exported") << "open,export" << "exported.json";
+        QTest::newRow("exported, opened") << "export,open" << "opened.json";
         QTest::newRow("exported, refused") << "export,refused" << "exported.json";
     }
 
@@ -495,20 +506,8 @@ private slots:
         QFETCH(QString, steps);
         QFETCH(QString, start);
         QTemporaryDir folder;
-        const QString opened = folder.filePath(QStringLiteral("opened.json"));
-        QVERIFY(WriteFile(opened, "{\"HostAddress\": \"https://10.0.0.5:56569\"}"));
-        for (const QString& step : steps.split(',', Qt::SkipEmptyParts)) {
-            if (step == QLatin1String("argument")) {
-                window->OpenSettingsFile(opened);
-            } else if (step == QLatin1String("refused")) {
-                QVERIFY(WriteFile(folder.filePath(QStringLiteral("refused.json")), "[]"));
-                window->OpenSettingsFile(folder.filePath(QStringLiteral("refused.json")));
-                QVERIFY(NoticeLines(QApplication::activeModalWidget()).constFirst() == QLatin1String("File not opened"));
-            } else {
-                ExportTo(folder.filePath(QStringLiteral("exported.json")));
-            }
-            QVERIFY(Activate(*window));
-        }
+        Walk(steps, folder);
+        QVERIFY(Activate(*window));
         QString shown;
         QVERIFY(RunWithModal([this] { QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier); },
                              SaveDialogAct(QString(), &shown)));
