@@ -72,8 +72,8 @@ private:
     // The document as it was built, last loaded or last exported. Content, not a
     // flag: a change that was undone leaves nothing to ask about.
     nlohmann::ordered_json unchangedDocument;
-    // The document the end of the session already settled (exported, given up, or
-    // not allowed to ask about), so that the close which follows does not ask again.
+    // The document whose changes the user gave up when the session was to end, so
+    // that the close which follows the ending does not ask again.
     nlohmann::ordered_json settledAtSessionEnd;
     // The file last opened or exported; empty before either.
     QString documentPath;

@@ -24,7 +24,7 @@ UnexportedChangesDialog::~UnexportedChangesDialog() = default;
 ConfirmationForm UnexportedChangesDialog::Form() const
 {
     return {ui->background, ui->container, ui->lblUnexportedChangesTitle, ui->lblUnexportedChangesInfo,
-            ui->btnExport,  ui->btnCancel, ui->btnDiscard};
+            ui->btnExport, ui->btnCancel, ui->btnDiscard};
 }
 
 void UnexportedChangesDialog::ApplyStyle()
