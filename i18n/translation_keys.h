@@ -50,4 +50,6 @@ inline const QString HostAddressAdded = QStringLiteral("HostAddressAdded");
 inline const QString ValueNotText = QStringLiteral("ValueNotText");
 inline const QString NameCaseDiffers = QStringLiteral("NameCaseDiffers");
 inline const QString MoreFileProblems = QStringLiteral("MoreFileProblems");
+// Exporting to a pipe that no program reads from.
+inline const QString PipeWithoutReader = QStringLiteral("PipeWithoutReader");
 } // namespace TranslationKey
