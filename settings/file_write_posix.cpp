@@ -132,8 +132,9 @@ int Resolve(std::string text, Target& target)
         const int base = target.folder.Valid() ? target.folder.Get() : AT_FDCWD;
         const int opened = openat(base, folder.c_str(), FolderFlags);
         if (opened < 0) {
+            const int error = errno;
             target.folder.Reset();
-            return errno;
+            return error;
         }
         target.folder.Reset(opened);
         // Non-blocking: a pipe without a reader fails at once instead of waiting.
@@ -372,11 +373,9 @@ FileWriteResult WriteToStream(Descriptor& stream, const std::string& bytes)
     return error == 0 ? FileWriteResult{} : Failure(Outcome::NotWritten, error);
 }
 
-// Writes a regular file from its start and cuts it to the new length; 0 or the
-// reason it stopped, and whether its content had changed by then.
+// Writes a regular file from its start, cuts it to the new length, syncs it.
 int WriteRegular(const int fd, const std::string& bytes, bool& changed)
 {
-    changed = false;
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t written = pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
@@ -395,6 +394,19 @@ int WriteRegular(const int fd, const std::string& bytes, bool& changed)
     return 0;
 }
 
+// The same, then closes it; 0 or the first reason it failed, and whether its
+// content had changed by then.
+int WriteRegularAndClose(Descriptor& file, const std::string& bytes, bool& changed)
+{
+    changed = false;
+    int error = WriteRegular(file.Get(), bytes, changed);
+    const int closeError = file.Close();
+    if (error == 0) {
+        error = closeError;
+    }
+    return error;
+}
+
 // In place, for a file that must stay the same file: the space is reserved first,
 // so that a full disk fails the write before a byte of the file has changed.
 FileWriteResult WriteInPlace(Descriptor& file, const std::string& bytes)
@@ -411,11 +423,7 @@ FileWriteResult WriteInPlace(Descriptor& file, const std::string& bytes)
     }
 #endif
     bool changed = false;
-    int error = WriteRegular(file.Get(), bytes, changed);
-    const int closeError = file.Close();
-    if (error == 0) {
-        error = closeError;
-    }
+    const int error = WriteRegularAndClose(file, bytes, changed);
     if (error == 0) {
         return {};
     }
@@ -429,11 +437,7 @@ FileWriteResult CompleteCopy(Descriptor& copy, const std::string& copyName, cons
                              const Target& target, const struct stat* replaced)
 {
     bool changed = false;
-    int error = WriteRegular(copy.Get(), bytes, changed);
-    const int closeError = copy.Close();
-    if (error == 0) {
-        error = closeError;
-    }
+    int error = WriteRegularAndClose(copy, bytes, changed);
     const char* reason = nullptr;
     const int folder = target.folder.Get();
     if (error == 0 && replaced != nullptr) {
@@ -486,11 +490,7 @@ FileWriteResult CreateNewFile(const Target& target, const std::string& bytes)
         return Failure(Outcome::NotOpened, errno);
     }
     bool changed = false;
-    int error = WriteRegular(file.Get(), bytes, changed);
-    const int closeError = file.Close();
-    if (error == 0) {
-        error = closeError;
-    }
+    const int error = WriteRegularAndClose(file, bytes, changed);
     if (error == 0) {
         return {};
     }
