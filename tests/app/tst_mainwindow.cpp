@@ -252,7 +252,7 @@ private slots:
         QCOMPARE(NoticeLines(QApplication::activeModalWidget()),
                  (QStringList{"Problems in the settings file",
                               "hand-written.json\nThe valid settings of the file were loaded. The entries below "
-                              "were left out or changed:",
+                              "were left out, changed or added:",
                               "EnableProxy|yes|Invalid configuration value.",
                               "NoSuchSetting|1|Invalid configuration name.",
                               "blockcopies|9|A setting with this name already exists.",
@@ -285,7 +285,7 @@ private slots:
         QCOMPARE(lines.size(), 2 + 501);
         QCOMPARE(lines.mid(2, 1) + lines.mid(501),
                  (QStringList{"HostAddress|https://127.0.0.1:56569|Missing from the file; added with its default value.",
-                              "Unknown498|1|Invalid configuration name.", "||101 more entries are not shown."}));
+                              "Unknown498|1|Invalid configuration name.", "||Entries not shown: 101"}));
 
         Globalize::LoadLanguage(1031);
         const std::pair<QByteArray, QString> refused[] = {

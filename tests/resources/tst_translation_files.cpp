@@ -34,6 +34,41 @@ QSet<QString> Placeholders(const QString& text)
     return found;
 }
 
+// The lines this project wrote: every supplementary text, and the setting
+// descriptions of the original set (its interface texts are the product's own and
+// stay as they are).
+QList<int> OwnedLines(const QString& folder)
+{
+    const QStringList keys = Lines(BundleBytes(folder + QStringLiteral("keys.txt")));
+    QList<int> owned;
+    const int first = folder.isEmpty() ? int(keys.indexOf(QStringLiteral("HostAddressDescription"))) : 0;
+    for (int line = first; line >= 0 && line < keys.size(); ++line) {
+        if (!folder.isEmpty() || keys.at(line).endsWith(QLatin1String("Description"))) {
+            owned << line;
+        }
+    }
+    return owned;
+}
+
+// French typography: a no-break space before ":" and inside guillemets, a narrow
+// one before ";", "!" and "?", no straight double quotes. A quoted literal (a ";"
+// between guillemets) is a value, not punctuation. Returns what is wrong, or nothing.
+QString FrenchTypographyFault(const QString& text)
+{
+    static const QRegularExpression quoted(QStringLiteral("\\x{ab}\\x{a0}[^\\x{ab}\\x{bb}]*\\x{a0}\\x{bb}"));
+    static const QRegularExpression quote(QStringLiteral("[\"\\x{ab}\\x{bb}]"));
+    static const QRegularExpression colon(QStringLiteral("(?<!\\x{a0}):(?=\\s|$)"));
+    static const QRegularExpression other(QStringLiteral("(?<!\\x{202f})[;!?](?=\\s|$)"));
+    const QString prose = QString(text).replace(quoted, QStringLiteral("Q"));
+    return prose.contains(quote)   ? QStringLiteral("straight quotes, or guillemets without no-break spaces")
+        : prose.contains(colon) ? QStringLiteral("\":\" without a no-break space before it")
+        : prose.contains(other) ? QStringLiteral("\";\", \"!\" or \"?\" without a narrow no-break space before it")
+                                : QString();
+}
+
+// Owned texts that are rightly the same as the English ones.
+const QSet<QString> SameAsEnglish{QStringLiteral("Problem")};
+
 } // namespace
 
 class TestTranslationFiles : public QObject {
@@ -58,7 +93,8 @@ private slots:
     }
 
     // Every locale has English's placeholders on every line, and is a real
-    // translation rather than a copy.
+    // translation rather than a copy; the texts this project wrote are translated
+    // all through, and the French ones follow French typography.
     void fileFormat()
     {
         QFETCH(QString, file);
@@ -75,7 +111,8 @@ private slots:
         const QStringList lines = Lines(bytes);
         QVERIFY(!lines.contains(QString()));
 
-        const QStringList english = Lines(BundleBytes(file.left(file.lastIndexOf('/') + 1) + "en-US.txt"));
+        const QString folder = file.left(file.lastIndexOf('/') + 1);
+        const QStringList english = Lines(BundleBytes(folder + "en-US.txt"));
         QCOMPARE(lines.size(), english.size());
         if (file.endsWith(QLatin1String("keys.txt")) || file.endsWith(QLatin1String("en-US.txt"))) {
             return;
@@ -87,6 +124,18 @@ private slots:
             copied += lines.at(line) == english.at(line) ? 1 : 0;
         }
         QVERIFY2(copied < std::max(2, int(english.size()) / 10), qPrintable(QString::number(copied) + " copied"));
+
+        // All 55 descriptions of the original set (a shifted key file would leave some out).
+        const QList<int> owned = OwnedLines(folder);
+        QCOMPARE(owned.size(), folder.isEmpty() ? 55 : int(english.size()));
+        for (const int line : owned) {
+            const QString where = QStringLiteral("%1 line %2: %3").arg(file).arg(line + 1).arg(lines.at(line));
+            QVERIFY2(lines.at(line) != english.at(line) || SameAsEnglish.contains(lines.at(line)), qPrintable(where));
+            if (file.endsWith(QLatin1String("fr-FR.txt"))) {
+                const QString fault = FrenchTypographyFault(lines.at(line));
+                QVERIFY2(fault.isEmpty(), qPrintable(where + QStringLiteral(" -- ") + fault));
+            }
+        }
     }
 };
 
