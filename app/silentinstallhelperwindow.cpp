@@ -3,21 +3,29 @@
 #include "ui_silentinstallhelperwindow.h"
 
 #include "dialogs/export_settings.h"
+#include "dialogs/fileexporteddialog.h"
 #include "ui/fonts.h"
 #include "i18n/globalize.h"
 #include "dialogs/open_settings.h"
 #include "dialogs/removesettingsdialog.h"
-#include "dialogs/replacesettingsdialog.h"
 #include "settings/setting_names.h"
 #include "dialogs/settingsdialog.h"
 #include "dialogs/settingstablewidget.h"
 #include "ui/styling.h"
 #include "i18n/translation_keys.h"
+#include "dialogs/unexportedchangesdialog.h"
 
+#include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QSessionManager>
+#include <QShortcut>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <spdlog/spdlog.h>
@@ -35,6 +43,14 @@ QString DraggedSettingsFile(const QMimeData* data)
     const QUrl url = data->urls().constFirst();
     const QString path = url.toLocalFile();
     return url.isLocalFile() && path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive) ? path : QString();
+}
+
+// Whether both paths name the same regular file (one may be a link to it).
+bool SameRegularFile(const QString& first, const QString& second)
+{
+    const QFileInfo a(first);
+    const QFileInfo b(second);
+    return a.isFile() && b.isFile() && a.canonicalFilePath() == b.canonicalFilePath();
 }
 
 QTableWidgetItem* CellItem(const QString& text)
@@ -112,11 +128,23 @@ void SilentInstallHelperWindow::ConnectSignals()
     connect(ui->btnAdd, &QToolButton::clicked, this, &SilentInstallHelperWindow::ShowAddSettingDialog);
     connect(ui->btnEdit, &QToolButton::clicked, this, &SilentInstallHelperWindow::ShowEditSettingDialog);
     connect(ui->btnDelete, &QToolButton::clicked, this, &SilentInstallHelperWindow::ShowRemoveSettingDialog);
-    connect(ui->btnExport, &QToolButton::clicked, this, [this] { ExportSettings(this); });
+    connect(ui->btnExport, &QToolButton::clicked, this, &SilentInstallHelperWindow::Export);
     connect(settingsTable, &QTableWidget::itemSelectionChanged, this,
             &SilentInstallHelperWindow::UpdateButtonsOnSelection);
     connect(settingsTable, &QTableWidget::itemDoubleClicked, this,
             &SilentInstallHelperWindow::ShowEditSettingDialog);
+    new QShortcut(QKeySequence::Open, this, this, &SilentInstallHelperWindow::ShowOpenFileDialog);
+    new QShortcut(QKeySequence::Save, this, this, &SilentInstallHelperWindow::Export);
+#ifndef QT_NO_SESSIONMANAGER
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        bool asked = false;
+        if (!MaySessionEnd([&] { return asked = manager.allowsInteraction(); })) {
+            manager.cancel();
+        } else if (asked) {
+            manager.release();
+        }
+    });
+#endif
 }
 
 void SilentInstallHelperWindow::RefreshSettingsTable()
@@ -199,30 +227,113 @@ void SilentInstallHelperWindow::ShowRemoveSettingDialog()
 
 void SilentInstallHelperWindow::OpenSettingsFile(const QString& path)
 {
-    LoadOpenedFile(ReadSettingsFileToOpen(path));
+    LoadOpenedFile(ReadSettingsFileToOpen(path), path);
 }
 
-void SilentInstallHelperWindow::OpenDroppedFile(const QString& path)
+void SilentInstallHelperWindow::OpenFileInPlaceOfChanges(const QString& path)
 {
-    const SettingsFileOpening opening = ReadSettingsFileToOpen(path);
+    SettingsFileOpening opening = ReadSettingsFileToOpen(path);
     // A file that loads nothing replaces nothing: no question, only its notice.
-    if (opening.loadable && SettingsJson != unchangedDocument) {
-        ReplaceSettingsDialog question(this);
-        if (question.exec() != QDialog::Accepted) {
+    if (opening.loadable && HasUnexportedChanges()) {
+        if (!MayLoseChanges()) {
             return;
         }
+        // An export onto the file itself has changed what it holds.
+        if (!HasUnexportedChanges() && SameRegularFile(documentPath, path)) {
+            opening = ReadSettingsFileToOpen(path);
+        }
     }
-    LoadOpenedFile(opening);
+    LoadOpenedFile(opening, path);
 }
 
-void SilentInstallHelperWindow::LoadOpenedFile(const SettingsFileOpening& opening)
+void SilentInstallHelperWindow::ShowOpenFileDialog()
+{
+    const QString path = QFileDialog::getOpenFileName(this, Globalize::Translate(TranslationKey::OpenFileTitle),
+                                                      FileDialogStart(), QStringLiteral("(*.json)"));
+    if (!path.isEmpty()) {
+        OpenFileInPlaceOfChanges(path);
+    }
+}
+
+void SilentInstallHelperWindow::LoadOpenedFile(const SettingsFileOpening& opening, const QString& path)
 {
     if (opening.loadable) {
         ReplaceSettings(settingsRows, opening.settings);
         unchangedDocument = SettingsJson;
+        documentPath = QFileInfo(path).absoluteFilePath();
         RefreshSettingsTable();
     }
     ShowOpeningNotice(this, opening);
+}
+
+QString SilentInstallHelperWindow::FileDialogStart() const
+{
+    return documentPath.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::HomeLocation) : documentPath;
+}
+
+bool SilentInstallHelperWindow::Export()
+{
+    const QString written = ExportSettings(this, FileDialogStart());
+    if (written.isEmpty()) {
+        return false;
+    }
+    documentPath = written;
+    unchangedDocument = SettingsJson;
+    return true;
+}
+
+bool SilentInstallHelperWindow::HasUnexportedChanges() const
+{
+    return SettingsJson != unchangedDocument;
+}
+
+bool SilentInstallHelperWindow::MayLoseChanges()
+{
+    if (!HasUnexportedChanges()) {
+        return true;
+    }
+    UnexportedChangesDialog question(this);
+    switch (question.exec()) {
+    case UnexportedChangesDialog::ExportFirst:
+        return Export();
+    case UnexportedChangesDialog::WithoutExport:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool SilentInstallHelperWindow::MaySessionEnd(const std::function<bool()>& mayAsk)
+{
+    if (!HasUnexportedChanges() || SettingsJson == settledAtSessionEnd) {
+        return true;
+    }
+    if (!mayAsk()) {
+        // Nothing keeps the session from ending, but the loss is not silent. The
+        // rows stay unsettled: should the session go on, a close still asks.
+        spdlog::warn("SilentInstallHelperWindow: the desktop saves or ends the session without letting the window "
+                     "ask; the settings have changes that were not exported.");
+        return true;
+    }
+    if (!MayLoseChanges()) {
+        return false;
+    }
+    settledAtSessionEnd = SettingsJson;
+    return true;
+}
+
+void SilentInstallHelperWindow::closeEvent(QCloseEvent* event)
+{
+    if (SettingsJson != settledAtSessionEnd && !MayLoseChanges()) {
+        event->ignore();
+        return;
+    }
+    // The program ends with the window: the notice of an export made on the way
+    // would only flash.
+    for (FileExportedDialog* notice : findChildren<FileExportedDialog*>(Qt::FindDirectChildrenOnly)) {
+        notice->close();
+    }
+    event->accept();
 }
 
 void SilentInstallHelperWindow::dragEnterEvent(QDragEnterEvent* event)
@@ -248,7 +359,7 @@ void SilentInstallHelperWindow::dropEvent(QDropEvent* event)
     event->acceptProposedAction();
     // The question is a modal dialog; it runs after the drop has finished, so
     // that the program the file came from is not kept waiting.
-    QMetaObject::invokeMethod(this, [this, path] { OpenDroppedFile(path); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, path] { OpenFileInPlaceOfChanges(path); }, Qt::QueuedConnection);
 }
 
 void SilentInstallHelperWindow::keyPressEvent(QKeyEvent* event)

@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 
 class SettingsTableWidget;
@@ -33,13 +34,18 @@ public:
     // Replaces the document by the settings of a file, without asking; what was
     // left out or changed, or why nothing was loaded, is said in a notice.
     void OpenSettingsFile(const QString& path);
-    // The same for a file dropped on the window, asking first when the document
-    // has changes that the file would replace.
-    void OpenDroppedFile(const QString& path);
+    // The same for a file dropped on the window or chosen with Ctrl+O, asking
+    // first when the document has changes that were not exported.
+    void OpenFileInPlaceOfChanges(const QString& path);
+    // Ctrl+O: the toolkit's file dialog, then OpenFileInPlaceOfChanges.
+    void ShowOpenFileDialog();
+    // Export and Ctrl+S; true when the document was written.
+    bool Export();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -48,13 +54,27 @@ private:
     void UpdateButtonsOnSelection();
     void ConnectSignals();
     void ApplyStyle();
-    void LoadOpenedFile(const SettingsFileOpening& opening);
+    void LoadOpenedFile(const SettingsFileOpening& opening, const QString& path);
+    bool HasUnexportedChanges() const;
+    // True when the changes may go: there are none, the user exported them or
+    // chose to go on without; false when the user keeps them.
+    bool MayLoseChanges();
+    // Where the file dialogs start: the file last opened or exported, or home.
+    QString FileDialogStart() const;
+    // The desktop saves or ends the session: where `mayAsk` (the session manager)
+    // lets the window ask, the question of a close; false asks to cancel the ending.
+    bool MaySessionEnd(const std::function<bool()>& mayAsk);
 
     SettingsTableWidget* settingsTable = nullptr;
     std::unique_ptr<Ui::SilentInstallHelperWindow> ui;
     SettingsRows settingsRows;
     SettingsMap settingsMap;
-    // The document as it was built or last loaded: a drop asks before replacing
-    // anything else.
+    // The document as it was built, last loaded or last exported. Content, not a
+    // flag: a change that was undone leaves nothing to ask about.
     nlohmann::ordered_json unchangedDocument;
+    // The document whose changes the user gave up when the session was to end, so
+    // that the close which follows the ending does not ask again.
+    nlohmann::ordered_json settledAtSessionEnd;
+    // The file last opened or exported; empty before either.
+    QString documentPath;
 };

@@ -6,24 +6,23 @@
 #include "i18n/translation_keys.h"
 
 #include <QFileDialog>
-#include <QStandardPaths>
 
 #include <stdexcept>
 
-void ExportSettings(QWidget* window)
+QString ExportSettings(QWidget* window, const QString& startPath)
 {
-    const QString path = QFileDialog::getSaveFileName(
-        window, QString(), QStandardPaths::writableLocation(QStandardPaths::HomeLocation), QStringLiteral("(*.json)"));
+    const QString path = QFileDialog::getSaveFileName(window, QString(), startPath, QStringLiteral("(*.json)"));
     if (path.isEmpty()) {
-        return;
+        return {};
     }
     try {
         SaveJsonToWFileInBackground(path.toStdWString(), SettingsJson);
     } catch (const std::runtime_error& error) {
         auto* notice = new FileExportedDialog(QString::fromStdString(error.what()), window);
         notice->SetIcon(QStringLiteral("times-circle.png"));
-        return;
+        return {};
     }
     auto* notice = new FileExportedDialog(Globalize::Translate(TranslationKey::FileExportedInfo), window);
     notice->SetIcon(QStringLiteral("notify-circle.png"));
+    return path;
 }

@@ -13,7 +13,8 @@ RemoveSettingsDialog::RemoveSettingsDialog(QWidget* parent, SettingsRows* rows, 
     , settingName(settingName)
 {
     ui->setupUi(this);
-    SetupConfirmationForm(this, Form(), TranslationKey::DeleteSettingTitle, TranslationKey::DeleteSettingDescription);
+    SetupConfirmationForm(this, Form(), TranslationKey::DeleteSettingTitle, TranslationKey::DeleteSettingDescription,
+                          TranslationKey::Confirm);
 
     connect(ui->btnConfirm, &QPushButton::clicked, this, &RemoveSettingsDialog::ConfirmRemoval);
     connect(ui->btnCancel, &QPushButton::clicked, this, &QDialog::close);

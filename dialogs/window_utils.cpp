@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 void SetupCompleter(const QStringList& items, QLineEdit* lineEdit, QObject* parent)
 {
@@ -128,21 +129,24 @@ void ResizeWindowAfterValidateFields(QWidget* window, QWidget* primaryButton, QW
 }
 
 void SetupConfirmationForm(QWidget* window, const ConfirmationForm& form, const QString& titleKey,
-                           const QString& infoKey)
+                           const QString& infoKey, const QString& confirmKey, const QString& otherKey)
 {
     form.title->setFocus(Qt::OtherFocusReason);
     window->setWindowTitle(Globalize::Translate(TranslationKey::SilentInstallHelperTitle));
     StyleConfirmationForm(form);
 
-    SetRegularFont(form.info, RegularFontSize);
-    SetRegularFont(form.confirm, RegularFontSize);
-    SetRegularFont(form.cancel, RegularFontSize);
     SetBoldFont(form.title, TitleFontSize);
-
     form.title->setText(Globalize::Translate(titleKey));
+    SetRegularFont(form.info, RegularFontSize);
     form.info->setText(Globalize::Translate(infoKey));
-    form.confirm->setText(Globalize::Translate(TranslationKey::Confirm));
-    form.cancel->setText(Globalize::Translate(TranslationKey::Cancel));
+    const std::pair<QPushButton*, QString> buttons[] = {
+        {form.confirm, confirmKey}, {form.other, otherKey}, {form.cancel, TranslationKey::Cancel}};
+    for (const auto& [button, key] : buttons) {
+        if (button != nullptr) {
+            SetRegularFont(button, RegularFontSize);
+            button->setText(Globalize::Translate(key));
+        }
+    }
 }
 
 void StyleConfirmationForm(const ConfirmationForm& form)
@@ -151,6 +155,10 @@ void StyleConfirmationForm(const ConfirmationForm& form)
     SetWidgetStyle(form.container, QStringLiteral("qgroupbox-container-style.qss"));
     SetWidgetStyle(form.title, QStringLiteral("qlabel-style.qss"));
     SetWidgetStyle(form.info, QStringLiteral("qlabel-style.qss"));
-    SetWidgetStyle(form.cancel, QStringLiteral("qpushbutton-secondary-style.qss"));
+    for (QPushButton* button : {form.other, form.cancel}) {
+        if (button != nullptr) {
+            SetWidgetStyle(button, QStringLiteral("qpushbutton-secondary-style.qss"));
+        }
+    }
     SetPrimaryButtonStyle(form.confirm);
 }

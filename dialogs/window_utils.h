@@ -47,8 +47,9 @@ int GrowFixedWindow(QWidget* window, const int& windowHeight, const int& growth,
 void ResizeWindowAfterValidateFields(QWidget* window, QWidget* primaryButton, QWidget* secondaryButton,
                                      QTextEdit* messageArea, const int& windowHeight, const int& buttonTop);
 
-// The form the two confirmation dialogs (remove, replace) share: a bold title,
-// an explanation, Confirm and Cancel on a framed background.
+// The form the questions (remove, unexported changes) share: a bold title, an
+// explanation, the primary answer and Cancel on a framed background, and where
+// the question has one, a third answer between them that looks like Cancel.
 struct ConfirmationForm {
     QWidget* background = nullptr;
     QWidget* container = nullptr;
@@ -56,12 +57,14 @@ struct ConfirmationForm {
     QLabel* info = nullptr;
     QPushButton* confirm = nullptr;
     QPushButton* cancel = nullptr;
+    QPushButton* other = nullptr;
 };
 
-// Sets the window title, the fonts and the texts in the loaded language, and
-// puts the focus on the title, so that no button shows focus and Enter confirms.
+// Sets the window title, the fonts and the texts in the loaded language (the
+// other answer's key is ignored without that button), and puts the focus on the
+// title, so that no button shows focus and Enter gives the primary answer.
 void SetupConfirmationForm(QWidget* window, const ConfirmationForm& form, const QString& titleKey,
-                           const QString& infoKey);
+                           const QString& infoKey, const QString& confirmKey, const QString& otherKey = {});
 
 // The form's style sheets for the current theme.
 void StyleConfirmationForm(const ConfirmationForm& form);

@@ -36,7 +36,6 @@ inline const QString Confirm = QStringLiteral("Confirm");
 inline const QString FileExportedInfo = QStringLiteral("FileExportedInfo");
 // Opening a settings file (the supplementary translation set).
 inline const QString OpenFileTitle = QStringLiteral("OpenFileTitle");
-inline const QString OpenFileReplaceDescription = QStringLiteral("OpenFileReplaceDescription");
 inline const QString FileProblemsTitle = QStringLiteral("FileProblemsTitle");
 inline const QString FileProblemsDescription = QStringLiteral("FileProblemsDescription");
 inline const QString FileNotOpenedTitle = QStringLiteral("FileNotOpenedTitle");
@@ -50,6 +49,10 @@ inline const QString HostAddressAdded = QStringLiteral("HostAddressAdded");
 inline const QString ValueNotText = QStringLiteral("ValueNotText");
 inline const QString NameCaseDiffers = QStringLiteral("NameCaseDiffers");
 inline const QString MoreFileProblems = QStringLiteral("MoreFileProblems");
+// Asking before changes that were not exported are lost.
+inline const QString UnexportedChangesTitle = QStringLiteral("UnexportedChangesTitle");
+inline const QString UnexportedChangesDescription = QStringLiteral("UnexportedChangesDescription");
+inline const QString DontExport = QStringLiteral("DontExport");
 // Exporting to a pipe that no program reads from.
 inline const QString PipeWithoutReader = QStringLiteral("PipeWithoutReader");
 } // namespace TranslationKey

@@ -4,7 +4,8 @@
 # drives it with xdotool and captures every window into docs/screenshots/: the
 # language selector (also with its list open), the main window, the editor with its
 # completion list and with a validation message, the remove confirmation, the save
-# dialog and the export notice.
+# dialog, the export notice, and the question on closing with changes that were not
+# exported (also in German, dark).
 #
 # Usage: scripts/screenshots.sh [build-folder]   (default ./build, built if needed)
 set -euo pipefail
@@ -13,7 +14,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$root/tests/support/xvfb.sh"
 build="${1:-$root/build}"
 out="$root/docs/screenshots"
-[ -x "$build/app/silent-install-helper" ] && [ -x "$build/tests/ui/fake_portal" ] || SIH_BUILD_DIR="$build" "$root/scripts/build.sh"
+[ -x "$build/app/silent-install-helper" ] && [ -x "$build/tests/ui/fake_portal" ] && [ -x "$build/tests/app/x11_close_window" ] ||
+    SIH_BUILD_DIR="$build" "$root/scripts/build.sh"
 mkdir -p "$out"
 
 work="$(mktemp -d)"
@@ -152,7 +154,44 @@ CONF
     import -window "$editor" "$out/editor-validation-$theme.png"
     xdotool key Escape
     sleep 0.3
+
+    # A change after the export, then the window's close button: the question.
+    add_setting EnableSecurePrint true
+    shoot_question "$out/unexported-changes-$theme.png"
     kill "$app" 2>/dev/null || true
+    wait "$app" 2>/dev/null || true
+
+    # The same question in German (the fourth language of the list), once, in the dark theme.
+    [ "$theme" = dark ] || return 0
+    HOME="$work/home-$theme" "$build/app/silent-install-helper" &
+    app=$!
+    pids+=("$app")
+    selector="$(timeout 10 xdotool search --sync --onlyvisible --name 'Silent Install Helper' | head -1)"
+    sleep 0.5
+    xdotool mousemove --window "$selector" 200 105 click 1
+    sleep 0.7
+    xdotool key Down Down Down Return
+    sleep 0.3
+    xdotool windowfocus --sync "$selector" key Return
+    wait_for 10 bash -c "xdotool search --onlyvisible --name 'Silent Install Helper' | grep -vx $selector"
+    main="$(xdotool search --onlyvisible --name 'Silent Install Helper' | grep -vx "$selector" | head -1)"
+    xdotool windowfocus --sync "$main"
+    add_setting SaveSpool 1
+    shoot_question "$out/unexported-changes-de.png"
+    kill "$app" 2>/dev/null || true
+}
+
+# Asks the main window to close as a window manager's close button does and
+# captures the question that opens into file $1, then keeps the window (Escape).
+shoot_question() {
+    "$build/tests/app/x11_close_window" "$main"
+    wait_for 5 bash -c "[ \$(xdotool search --onlyvisible --name 'Silent Install Helper' | wc -l) -ge 2 ]"
+    sleep 0.5
+    local question
+    question="$(xdotool search --onlyvisible --name 'Silent Install Helper' | grep -vx "$main" | head -1)"
+    import -window "$question" "$1"
+    xdotool windowfocus --sync "$question" key Escape
+    wait_for 5 bash -c "[ \$(xdotool search --onlyvisible --name 'Silent Install Helper' | wc -l) -eq 1 ]"
 }
 
 shoot light

@@ -1,24 +1,30 @@
 #!/usr/bin/env bash
 # The real program on a private X server, driven by xdotool; exit 0 pass, 1 fail, 77 skip.
 #   PROGRAM CLOSE_HELPER: select English, add SaveSpool=1 and BlockCopies=007, export,
-#       close notice and window: exit code 0 and exactly the expected bytes.
+#       close the notice, add HttpTimeout=30, close the window and answer "Don't
+#       export": exit code 0 and exactly the bytes of the export.
 #   --open PROGRAM CLOSE_HELPER: started with a file, whose notice lists the member
-#       left out; the export holds the loaded members in the file's order.
+#       left out; a value changed, a close asks: Cancel keeps the window, Export
+#       replaces the opened file with the loaded members in the file's order.
 #   --escape PROGRAM: Escape in the selector ends the program with 0, no window, no file.
+#   --session PROGRAM SESSION_MANAGER: a setting added, three log-outs: one that lets
+#       no window ask (a warning, no question), one cancelled in the question, one
+#       answered "Don't export", after which the program dies with 0 without asking again.
 # CLOSE_HELPER sends WM_DELETE_WINDOW (no window manager; xdotool can only destroy).
 
 set -u -o pipefail
 mode=full
-[[ ${1:-} == --escape || ${1:-} == --open ]] && { mode=${1#--}; shift; }
+[[ ${1:-} == --escape || ${1:-} == --open || ${1:-} == --session ]] && { mode=${1#--}; shift; }
 program=${1:-} close_helper=${2:-}
-[[ -x $program && ($mode == escape || -x $close_helper) ]] || { echo "usage: $0 [--open|--escape] PROGRAM [CLOSE_HELPER]" >&2; exit 2; }
+[[ -x $program && ($mode == escape || -x $close_helper) ]] ||
+    { echo "usage: $0 [--open|--escape|--session] PROGRAM [CLOSE_HELPER|SESSION_MANAGER]" >&2; exit 2; }
 for tool in Xvfb xdotool xdpyinfo timeout; do
     command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool not found"; exit 77; }
 done
 
 readonly title='Silent Install Helper' screenshot="$PWD/e2e_xdotool_$mode-failure.png"
 rm -f "$screenshot" && work=$(mktemp -d "${TMPDIR:-/tmp}/sih-e2e.XXXXXX") || exit 1
-xvfb_pid='' program_pid='' exit_code=''
+xvfb_pid='' program_pid='' exit_code='' manager_pid=''
 
 # shellcheck disable=SC2317  # run by the EXIT trap
 cleanup() {
@@ -26,6 +32,7 @@ cleanup() {
         kill "$program_pid"
         timeout 5 tail --pid="$program_pid" -f /dev/null || kill -9 "$program_pid"
     fi
+    [[ -z $manager_pid ]] || kill "$manager_pid"
     [[ -z $xvfb_pid ]] || { kill "$xvfb_pid"; wait "$xvfb_pid"; }
     rm -rf "$work"
 } 2>/dev/null
@@ -122,6 +129,13 @@ arguments=()
 # Written by hand: LF line ends, HostAddress second, one invalid member.
 [[ $mode == open ]] && arguments=("$HOME/opened.json") &&
     printf '{\n  "ReleaserAddress": "https://releaser.example.com:8443",\n  "HostAddress": "https://10.0.0.5:56569",\n  "SaveSpool": "yes",\n  "BlockCopies": "007"\n}\n' >"$HOME/opened.json"
+if [[ $mode == session ]]; then
+    # Rounds: no interaction, then twice any.
+    "$close_helper" "$work/manager.address" 0 2 2 >"$work/manager.log" &
+    manager_pid=$!
+    for _ in {1..50}; do [[ -s $work/manager.address ]] && break; sleep 0.1; done
+    SESSION_MANAGER=$(<"$work/manager.address") && export SESSION_MANAGER || fail "the session manager did not start"
+fi
 "$program" "${arguments[@]}" >"$work/program.out" 2>"$work/program.err" &
 program_pid=$!
 
@@ -141,34 +155,96 @@ confirm "$selector" "the language selector"
 main=$(wait_new_window "$title" 800 "$selector" 15) || fail "the main window did not appear"
 [[ $(window_width "$main") == 860 ]] || fail "the main window is not 860 pixels wide"
 
-if [[ $mode == open ]]; then
+# Adds NAME=VALUE: Add button at (663, 32); the name field has the focus, Tab closes
+# its completion list.
+add_setting() {
+    local editor
+    editor=$(click_open "$main" 663 32 300) || fail "the editor did not open for $1"
+    focus_window "$editor" || fail "the editor did not take the keyboard focus"
+    type_text "${1%=*}" && wait_settled 10 && keys Tab && type_text "${1#*=}" && keys Return ||
+        fail "could not type $1 into the editor"
+    wait_window_gone "$editor" 10 || fail "the editor stayed open: $1 was not accepted"
+}
+
+# Runs "$@" (a close or a log-out); prints the question that opens (510 pixels wide).
+asks() {
+    local known question
+    known=$(visible_windows "")
+    "$@" && question=$(wait_new_window "$title" 500 "$known" 10) && [[ $(window_width "$question") == 510 ]] &&
+        echo "$question"
+}
+
+# Clicks at ($2, $3) in question $1, which then must close. Its answers sit at y 160:
+# Export x 95, Don't export x 255, Cancel x 415.
+answer() {
+    focus_window "$1" && timeout 5 xdotool mousemove --window "$1" "$2" "$3" click 1 && wait_window_gone "$1" 10
+}
+
+# Waits until the session manager has said line $1.
+said() {
+    local tries=100
+    until grep -qx "$1" "$work/manager.log"; do ((tries-- > 0)) || return 1; sleep 0.1; done
+}
+
+if [[ $mode == session ]]; then
+    add_setting SaveSpool=1
+    said "0 saved" || fail "the program did not join the session"
+    known=$(visible_windows "")
+    kill -USR1 "$manager_pid" && said "1 saved" || fail "a log-out that lets no window ask was not answered"
+    [[ $(visible_windows "") == "$known" ]] || fail "a window opened although the log-out lets none ask"
+    grep -q "\[warning\].*not exported" "$work/program.out" || fail "no warning about the changes that were not exported"
+    question=$(asks kill -USR1 "$manager_pid") || fail "the log-out did not ask"
+    answer "$question" 415 160 && said "2 save cancelled" || fail "Cancel did not cancel the log-out"
+    question=$(asks kill -USR1 "$manager_pid") || fail "the log-out after a cancelled one did not ask"
+    answer "$question" 255 160 && said "3 saved" || fail "Don't export did not let the log-out go on"
+    kill -USR2 "$manager_pid"
+    wait_program_exit 10 || fail "the program still runs 10 s after the session manager told it to die"
+    ((exit_code == 0)) || fail "exit code $exit_code at the end of the session, expected 0"
+    echo "PASS: session run, asked and ended"
+    exit 0
+elif [[ $mode == open ]]; then
     notice=$(wait_new_window "$title" 500 "$selector"$'\n'"$main" 10) || fail "no notice about the opened file"
     [[ $(window_width "$notice") == 700 ]] || fail "the notice about the opened file is not 700 pixels wide"
     confirm "$notice" "the notice about the opened file"
+    # BlockCopies, the first row at (200, 120): Return edits it, its value has the focus.
+    focus_window "$main" && timeout 5 xdotool mousemove --window "$main" 200 120 click 1 || fail "no row selected"
+    known=$(visible_windows "")
+    keys Return && editor=$(wait_new_window "$title" 300 "$known" 10) || fail "Return on a row opened no editor"
+    focus_window "$editor" && keys ctrl+a && type_text 8 && keys Return && wait_window_gone "$editor" 10 ||
+        fail "could not change BlockCopies to 8"
+    question=$(asks "$close_helper" "$main") || fail "closing with a changed value did not ask"
+    answer "$question" 415 160 || fail "Cancel did not close the question"
+    sleep 0.5
+    program_alive && visible_windows "$title" | grep -qx "$main" || fail "the main window did not stay after Cancel"
+    # Export, the default answer: the save dialog offers the opened file, which is replaced.
+    question=$(asks "$close_helper" "$main") || fail "the second close did not ask"
+    confirm "$question" "the question"
+    file_dialog=$(wait_new_window "" 400 "$main" 15) || fail "Export in the question opened no save dialog"
+    focus_window "$file_dialog" && wait_settled 10 && keys Return || fail "could not accept the save dialog"
+    # Its question (titled as the dialog) whether to replace the file: Yes.
+    replace=$(wait_new_window "Save As" 200 "$file_dialog" 10) || fail "the save dialog did not offer the opened file"
+    focus_window "$replace" && wait_settled 10 && keys alt+y || fail "could not answer the question to replace the file"
     expected='    "ReleaserAddress": "https://releaser.example.com:8443",\r\n    "HostAddress": "https://10.0.0.5:56569",\r\n'
+    value=8 written=$HOME/opened.json
 else
-    for setting in SaveSpool=1 BlockCopies=007; do
-        # Add button at (663, 32); the name field has the focus, Tab closes its completion list.
-        editor=$(click_open "$main" 663 32 300) || fail "the editor did not open for $setting"
-        focus_window "$editor" || fail "the editor did not take the keyboard focus"
-        type_text "${setting%=*}" && wait_settled 10 && keys Tab && type_text "${setting#*=}" && keys Return ||
-            fail "could not type $setting into the editor"
-        wait_window_gone "$editor" 10 || fail "the editor stayed open: $setting was not accepted"
-    done
+    add_setting SaveSpool=1
+    add_setting BlockCopies=007
+    # Export button at (827, 32).
+    file_dialog=$(click_open "$main" 827 32 400) || fail "the save dialog did not open"
+    focus_window "$file_dialog" || fail "the save dialog did not take the keyboard focus"
+    type_text "$HOME/settings.json" && wait_settled 10 && keys Return || fail "could not type into the save dialog"
+    wait_window_gone "$file_dialog" 10 || fail "the save dialog stayed open"
+    notice=$(wait_new_window "$title" 300 "$main" 10) || fail "no notice after the export"
+    confirm "$notice" "the notice after the export"
+    add_setting HttpTimeout=30
+    question=$(asks "$close_helper" "$main") || fail "closing with a setting added after the export did not ask"
+    answer "$question" 255 160 || fail "Don't export did not close the question"
     expected='    "HostAddress": "https://127.0.0.1:56569",\r\n    "SaveSpool": "true",\r\n'
+    value=007 written=$HOME/settings.json
 fi
-printf '{\r\n%b    "BlockCopies": "007"\r\n}\r\n' "$expected" >"$work/expected.json"
+printf '{\r\n%b    "BlockCopies": "%s"\r\n}\r\n' "$expected" "$value" >"$work/expected.json"
 
-# Export button at (827, 32).
-file_dialog=$(click_open "$main" 827 32 400) || fail "the save dialog did not open"
-focus_window "$file_dialog" || fail "the save dialog did not take the keyboard focus"
-type_text "$HOME/settings.json" && wait_settled 10 && keys Return || fail "could not type into the save dialog"
-wait_window_gone "$file_dialog" 10 || fail "the save dialog stayed open"
-notice=$(wait_new_window "$title" 300 "$main" 10) || fail "no notice after the export"
-confirm "$notice" "the notice after the export"
-
-"$close_helper" "$main" || fail "could not ask the main window to close"
 wait_program_exit 10 || fail "the program still runs 10 s after its main window was closed"
 ((exit_code == 0)) || fail "exit code $exit_code after closing the main window, expected 0"
-cmp "$work/expected.json" "$HOME/settings.json" >&2 || fail "the exported file differs from the expected bytes"
+cmp "$work/expected.json" "$written" >&2 || fail "the exported file differs from the expected bytes"
 echo "PASS: $mode run, exported and closed"

@@ -7,11 +7,12 @@
 #include "globalize.h"
 #include "languageselectordialog.h"
 #include "removesettingsdialog.h"
-#include "replacesettingsdialog.h"
 #include "settingsdialog.h"
 #include "silentinstallhelperwindow.h"
+#include "unexportedchangesdialog.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QLabel>
@@ -30,6 +31,26 @@
 namespace {
 
 const QString HostAddressDescription = QStringLiteral("Address for connection to Orvane Print Host.");
+const QString Question = QStringLiteral("Unexported changes|The settings in the table have changes that have not been "
+                                        "exported and will be lost. Do you want to export them first?|Export|Don't "
+                                        "export|Cancel");
+
+// The save dialog's part in an export: accepts `path` (empty: the file it starts
+// at), or cancels for a null path; `start` receives the file it started at.
+std::function<void(QWidget*)> SaveDialogAct(const QString& path, QString* start = nullptr)
+{
+    return [path, start](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        if (start != nullptr) {
+            *start = dialog->acceptMode() == QFileDialog::AcceptSave ? dialog->selectedFiles().value(0) : "<not save>";
+        }
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);
+        if (!path.isEmpty()) {
+            dialog->selectFile(path);
+        }
+        QMetaObject::invokeMethod(dialog, path.isNull() ? "reject" : "accept", Qt::DirectConnection);
+    };
+}
 
 // The open problems notice: title, info, and each row as "name|value|problem".
 QStringList NoticeLines(QWidget* notice)
@@ -95,14 +116,67 @@ private:
     // Exports through the button and the save dialog; closes the notice it leaves open.
     void ExportTo(const QString& path)
     {
-        RunWithModal([this] { QTest::mouseClick(Button("btnExport"), Qt::LeftButton); }, [&](QWidget* modal) {
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            dialog->setOption(QFileDialog::DontConfirmOverwrite);
-            dialog->selectFile(path);
-            QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
-        });
+        RunWithModal([this] { QTest::mouseClick(Button("btnExport"), Qt::LeftButton); }, SaveDialogAct(path));
         if (QWidget* notice = QApplication::activeModalWidget()) {
             notice->close();
+        }
+    }
+
+    // Drags the file onto the window and drops it, as the file manager does; true
+    // when the window took it.
+    bool Drop(const QString& file)
+    {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(file)});
+        QDragEnterEvent enter(QPoint(430, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        QDropEvent dropped(QPointF(430, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        if (enter.isAccepted()) {
+            QApplication::sendEvent(window.get(), &dropped);
+        }
+        return enter.isAccepted() && dropped.isAccepted();
+    }
+
+    // The question's texts, then presses `answer` (a button's name, or "Escape").
+    static std::function<void(QWidget*)> Answer(const QString& answer, QString* shown)
+    {
+        return [answer, shown](QWidget* question) {
+            QStringList texts;
+            for (const char* name : {"lblUnexportedChangesTitle", "lblUnexportedChangesInfo", "btnExport", "btnDiscard",
+                                     "btnCancel"}) {
+                texts << question->findChild<QWidget*>(QLatin1String(name))->property("text").toString();
+            }
+            *shown = qobject_cast<UnexportedChangesDialog*>(question) != nullptr ? texts.join('|') : "<other>";
+            if (answer == QLatin1String("Escape")) {
+                QTest::keyClick(question, Qt::Key_Escape);
+            } else {
+                QTest::mouseClick(question->findChild<QPushButton*>(answer), Qt::LeftButton);
+            }
+        };
+    }
+
+    // Walks the rows through `steps`: "open" (opened.json in `folder`, as the program's
+    // argument does), "refused" (a file refused as a whole), "add" SaveSpool, "remove"
+    // it again, "export" to exported.json.
+    void Walk(const QString& steps, const QTemporaryDir& folder)
+    {
+        QVERIFY(WriteFile(folder.filePath(QStringLiteral("opened.json")), "{\"HostAddress\": \"https://10.0.0.5:56569\"}"));
+        QVERIFY(WriteFile(folder.filePath(QStringLiteral("refused.json")), "[]"));
+        for (const QString& step : steps.split(',', Qt::SkipEmptyParts)) {
+            if (step == QLatin1String("open") || step == QLatin1String("refused")) {
+                window->OpenSettingsFile(folder.filePath(step.startsWith('o') ? "opened.json" : "refused.json"));
+                if (step.startsWith('r')) {
+                    QVERIFY(NoticeLines(QApplication::activeModalWidget()).constFirst() == QLatin1String("File not opened"));
+                }
+            } else if (step == QLatin1String("add")) {
+                QVERIFY(AddThroughEditor("SaveSpool", "1"));
+            } else if (step == QLatin1String("remove")) {
+                ClickCell(RowOf(QStringLiteral("SaveSpool")));
+                RunWithModal([this] { QTest::keyClick(window.get(), Qt::Key_Delete); },
+                             [](QWidget* modal) { modal->findChild<QPushButton*>("btnConfirm")->click(); });
+            } else {
+                ExportTo(folder.filePath(QStringLiteral("exported.json")));
+            }
         }
     }
 
@@ -306,42 +380,138 @@ private slots:
         }
     }
 
-    // A dropped .json file (any case): asked about when it would replace changes.
-    void droppedFile()
+    // A dropped .json file (any case) or one chosen with Ctrl+O replaces the rows;
+    // while they have changes that were not exported, the close's question asks
+    // first. An export from it onto the file itself loads what it wrote.
+    void openingInPlaceOfChanges()
     {
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("Dropped.JSON"));
         const QString text = folder.filePath(QStringLiteral("notes.txt"));
-        QVERIFY(WriteFile(path, "{\"HostAddress\": \"https://10.0.0.5:56569\", \"BlockCopies\": \"2\"}"));
+        const QByteArray file = "{\"HostAddress\": \"https://10.0.0.5:56569\", \"BlockCopies\": \"2\"}";
+        QVERIFY(WriteFile(path, file));
         QVERIFY(WriteFile(text, "{}"));
-        auto drop = [this](const QString& file) {
-            QMimeData data;
-            data.setUrls({QUrl::fromLocalFile(file)});
-            QDragEnterEvent enter(QPoint(430, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(window.get(), &enter);
-            QDropEvent dropped(QPointF(430, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-            if (enter.isAccepted()) {
-                QApplication::sendEvent(window.get(), &dropped);
-            }
-            return enter.isAccepted() && dropped.isAccepted();
-        };
-        QVERIFY(!drop(text));
+        QVERIFY(!Drop(text));
         // Unchanged since the start: no question.
-        QVERIFY(drop(path));
+        QVERIFY(Drop(path));
         QTRY_COMPARE(Names(), (QStringList{"BlockCopies", "HostAddress"}));
 
         QVERIFY(AddThroughEditor("SaveSpool", "1"));
-        for (const char* button : {"btnCancel", "btnConfirm"}) {
-            QString question;
-            QVERIFY(drop(path));
-            QVERIFY(RunWithModal([] { QTest::qWait(50); }, [&](QWidget* modal) {
-                question = modal->findChild<QLabel*>(QStringLiteral("lblReplaceSettingsTitle"))->text();
-                QTest::mouseClick(modal->findChild<QPushButton*>(QLatin1String(button)), Qt::LeftButton);
-            }));
-            QCOMPARE(question, QStringLiteral("Open settings file"));
-            QCOMPARE(Names().contains(QStringLiteral("SaveSpool")), qstrcmp(button, "btnCancel") == 0);
+        QString shown;
+        QVERIFY(Drop(path));
+        QCOMPARE(RunWithModals([] { QTest::qWait(50); }, {Answer("btnCancel", &shown)}), std::size_t(1));
+        QCOMPARE(shown, Question);
+        QVERIFY(Names().contains(QStringLiteral("SaveSpool")));
+
+        QString caption;
+        const auto choose = [&](QWidget* dialog) {
+            caption = dialog->windowTitle() + '|' + qobject_cast<QFileDialog*>(dialog)->nameFilters().join('|');
+            qobject_cast<QFileDialog*>(dialog)->selectFile(path);
+            QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+        };
+        // The offscreen platform gives no window the focus back after a dialog.
+        QVERIFY(Activate(*window));
+        RunWithModals([this] { QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier); },
+                      {choose, Answer("btnDiscard", &shown)});
+        QCOMPARE(caption, QStringLiteral("Open settings file|(*.json)"));
+        QCOMPARE(shown, Question);
+        QCOMPARE(Names(), (QStringList{"BlockCopies", "HostAddress"}));
+        QCOMPARE(ReadFile(path), file);
+
+        QVERIFY(AddThroughEditor("SaveSpool", "1"));
+        QVERIFY(Drop(path));
+        QString start;
+        RunWithModals([] { QTest::qWait(50); }, {Answer("btnExport", &shown), SaveDialogAct("", &start)});
+        QCOMPARE(start, path);
+        QCOMPARE(ReadFile(path), QByteArray("{\r\n    \"HostAddress\": \"https://10.0.0.5:56569\",\r\n    \"BlockCopies\": "
+                                            "\"2\",\r\n    \"SaveSpool\": \"true\"\r\n}\r\n"));
+        QCOMPARE(Names(), (QStringList{"BlockCopies", "HostAddress", "SaveSpool"}));
+        QVERIFY(RunWithModal([this] { window->close(); }, {}) == false && !window->isVisible());
+    }
+
+    // Closing asks only while the rows differ from what was built, opened or last
+    // exported (the end of the session asks the same: the XSMP end-to-end run);
+    // each answer of the question.
+    void closing_data()
+    {
+        QTest::addColumn<QString>("steps");
+        // The question's answer, then the save dialog's: "-" cancels, "start" takes the file it starts at.
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("closes"); // or lets the session end
+        QTest::newRow("unchanged") << "" << "" << false << true;
+        QTest::newRow("changed then undone") << "add,remove" << "" << false << true;
+        QTest::newRow("opened, changed, exported") << "open,add,export" << "" << false << true;
+        QTest::newRow("Cancel") << "add" << "btnCancel" << true << false;
+        QTest::newRow("Escape") << "add" << "Escape" << true << false;
+        QTest::newRow("don't export") << "add" << "btnDiscard" << true << true;
+        QTest::newRow("export") << "add" << "btnExport>new.json" << true << true;
+        QTest::newRow("export cancelled") << "add" << "btnExport>-" << true << false;
+        QTest::newRow("export fails") << "add" << "btnExport>missing/new.json" << true << false;
+        QTest::newRow("opened, changed, export") << "open,add" << "btnExport>start" << true << true;
+    }
+
+    void closing()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, answer);
+        QFETCH(bool, asked);
+        QFETCH(bool, closes);
+        QTemporaryDir folder;
+        Walk(steps, folder);
+        const QString saveTo = answer.section('>', 1);
+        const QString written = folder.filePath(saveTo == QLatin1String("start") ? QStringLiteral("opened.json") : saveTo);
+        QString shown;
+        bool result = false;
+        RunWithModals(
+            [&] { result = window->close(); },
+            {Answer(answer.section('>', 0, 0), &shown),
+             SaveDialogAct(saveTo == QLatin1String("-") ? QString() : saveTo == QLatin1String("start") ? "" : written)});
+        QCOMPARE(shown, asked ? Question : QString());
+        QCOMPARE(result, closes);
+        QCOMPARE(window->isVisible(), !closes);
+        // What the export from the question wrote; a failure is told and keeps the window.
+        const QString host = steps.startsWith(QLatin1String("open")) ? "10.0.0.5" : "127.0.0.1";
+        const bool fails = saveTo.startsWith(QLatin1String("missing"));
+        if (saveTo.size() > 1 && !fails) {
+            QCOMPARE(ReadFile(written),
+                     "{\r\n    \"HostAddress\": \"https://" + host.toLatin1()
+                         + ":56569\",\r\n    \"SaveSpool\": \"true\"\r\n}\r\n");
         }
-        QCOMPARE(SettingsJson.dump(), std::string("{\"HostAddress\":\"https://10.0.0.5:56569\",\"BlockCopies\":\"2\"}"));
+        auto* notice = qobject_cast<FileExportedDialog*>(QApplication::activeModalWidget());
+        // A window that closes takes the export's notice with it.
+        QCOMPARE(notice != nullptr, fails);
+        if (notice != nullptr) {
+            notice->close();
+        }
+    }
+
+    // Export's save dialog, from Ctrl+S as from the button, starts at the file the
+    // rows came from: the one last opened (not one refused as a whole; a drop and
+    // Ctrl+O in openingInPlaceOfChanges) or exported; before either, at home.
+    void saveDialogStart_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("fresh") << "" << "";
+        QTest::newRow("opened") << "open" << "opened.json";
+        QTest::newRow("refused") << "refused" << "";
+        QTest::newRow("opened, exported") << "open,export" << "exported.json";
+        QTest::newRow("exported, opened") << "export,open" << "opened.json";
+        QTest::newRow("exported, refused") << "export,refused" << "exported.json";
+    }
+
+    void saveDialogStart()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, start);
+        QTemporaryDir folder;
+        Walk(steps, folder);
+        QVERIFY(Activate(*window));
+        QString shown;
+        QVERIFY(RunWithModal([this] { QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier); },
+                             SaveDialogAct(QString(), &shown)));
+        QCOMPARE(shown, start.isEmpty() ? QDir::homePath() : folder.filePath(start));
     }
 
     // Every window and dialog puts its looks back on a theme change, and only then.
@@ -351,7 +521,7 @@ private slots:
         QTest::addColumn<int>("eventType");
         int index = 0;
         for (const char* name : {"main window", "editor", "remove question", "export notice", "problems notice",
-                                 "replace question", "language selector"}) {
+                                 "unexported changes question", "language selector"}) {
             QTest::newRow(name) << index++ << int(QEvent::ThemeChange);
         }
         QTest::newRow("main window, style change") << 0 << int(QEvent::StyleChange);
@@ -372,7 +542,7 @@ private slots:
             [&] { return new RemoveSettingsDialog(parent, &rows, SettingName::SaveSpool); },
             [&] { return new FileExportedDialog(QStringLiteral("done"), parent); },
             [&] { return new FileProblemsDialog(parent, QStringLiteral("t"), QStringLiteral("i"), {}); },
-            [&] { return new ReplaceSettingsDialog(parent); },
+            [&] { return new UnexportedChangesDialog(parent); },
             [&] { return &selector; }};
         QWidget* shown = make[window]();
         if (auto* editor = qobject_cast<SettingsDialog*>(shown)) {

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFrame>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -30,20 +31,27 @@ inline void ClosePopups()
     }
 }
 
-// Runs `trigger`; the first modal window it opens goes to `act` and is closed
-// afterwards, so a wrong dialog never blocks the test. Returns whether one opened.
-inline bool RunWithModal(const std::function<void()>& trigger, const std::function<void(QWidget*)>& act = {})
+// Runs `trigger`; each modal window it opens, one after another, goes to the next
+// of `acts` and is closed afterwards, so a wrong dialog never blocks the test; one
+// past the acts is left open. Returns how many went to an act.
+inline std::size_t RunWithModals(const std::function<void()>& trigger,
+                                 const std::vector<std::function<void(QWidget*)>>& acts)
 {
-    bool opened = false;
+    std::size_t handled = 0;
+    QList<QPointer<QWidget>> seen;
     QTimer poll;
     poll.setInterval(0);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || !modal->isVisible()) {
+        if (modal == nullptr || !modal->isVisible() || seen.contains(modal)) {
             return;
         }
-        poll.stop();
-        opened = true;
+        seen << modal;
+        if (handled == acts.size()) {
+            poll.stop();
+            return;
+        }
+        const std::function<void(QWidget*)>& act = acts[handled++];
         if (act) {
             act(modal);
         }
@@ -55,7 +63,13 @@ inline bool RunWithModal(const std::function<void()>& trigger, const std::functi
     poll.start();
     trigger();
     poll.stop();
-    return opened;
+    return handled;
+}
+
+// The same for the first modal window alone. Returns whether one opened.
+inline bool RunWithModal(const std::function<void()>& trigger, const std::function<void(QWidget*)>& act = {})
+{
+    return RunWithModals(trigger, {act}) == 1;
 }
 
 // Drops the offscreen platform's notices about every raise and grab it cannot do.
