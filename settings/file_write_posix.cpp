@@ -417,8 +417,8 @@ FileWriteResult WriteInPlace(Descriptor& file, const std::string& bytes)
     }
 #ifdef __linux__
     // Beyond the current end the size stays as it is, so a failure shows nothing.
-    if (fallocate(file.Get(), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes.size())) != 0 && errno != EOPNOTSUPP
-        && errno != ENOSYS) {
+    if (!bytes.empty() && fallocate(file.Get(), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes.size())) != 0
+        && errno != EOPNOTSUPP && errno != ENOSYS) {
         return Failure(Outcome::NotWritten, errno);
     }
 #endif

@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -22,8 +23,7 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
-#include <QElapsedTimer>
-
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <thread>
