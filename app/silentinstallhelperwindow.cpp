@@ -23,6 +23,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QScopedValueRollback>
 #include <QSessionManager>
 #include <QShortcut>
 #include <QStandardPaths>
@@ -273,7 +274,14 @@ QString SilentInstallHelperWindow::FileDialogStart() const
 
 bool SilentInstallHelperWindow::Export()
 {
-    const QString written = ExportSettings(this, FileDialogStart());
+    if (exportRunning) {
+        return false;
+    }
+    QString written;
+    {
+        const QScopedValueRollback<bool> running(exportRunning, true);
+        written = ExportSettings(this, FileDialogStart());
+    }
     if (written.isEmpty()) {
         return false;
     }
@@ -324,6 +332,10 @@ bool SilentInstallHelperWindow::MaySessionEnd(const std::function<bool()>& mayAs
 
 void SilentInstallHelperWindow::closeEvent(QCloseEvent* event)
 {
+    if (exportRunning) {
+        event->ignore();
+        return;
+    }
     if (SettingsJson != settledAtSessionEnd && !MayLoseChanges()) {
         event->ignore();
         return;
@@ -338,14 +350,14 @@ void SilentInstallHelperWindow::closeEvent(QCloseEvent* event)
 
 void SilentInstallHelperWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!DraggedSettingsFile(event->mimeData()).isEmpty()) {
+    if (!exportRunning && !DraggedSettingsFile(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();
     }
 }
 
 void SilentInstallHelperWindow::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (!DraggedSettingsFile(event->mimeData()).isEmpty()) {
+    if (!exportRunning && !DraggedSettingsFile(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();
     }
 }

@@ -133,6 +133,7 @@ private:
     std::unique_ptr<QTemporaryDir> home;
     std::unique_ptr<SilentInstallHelperWindow> window;
     QStringList scratchMounts;
+    bool closedWhileWriting = false;
 
     // Exports to `path` through the button and the save dialog; returns the notice's
     // text and icon, or nothing when no notice of the window is left open. `stalled`:
@@ -145,11 +146,18 @@ private:
         stalled = 0;
         QTimer beat;
         beat.setInterval(20);
+        // A close while the export writes (the desktop's close button is no input
+        // that the export holds back) must wait for it.
+        closedWhileWriting = false;
         const auto mark = [&] {
             stalled = std::max(stalled, clock.elapsed() - last);
             last = clock.elapsed();
         };
-        connect(&beat, &QTimer::timeout, mark);
+        connect(&beat, &QTimer::timeout, [&] {
+            mark();
+            const bool writing = qobject_cast<FileExportedDialog*>(QApplication::activeModalWidget()) == nullptr;
+            closedWhileWriting = closedWhileWriting || (writing && last > 100 && window->close());
+        });
         // A thread that blocks on a pipe after all gets a reader 8 s after the choice
         // (a pipe that takes nothing fails the write after 5): the test then fails
         // instead of hanging.
@@ -359,6 +367,7 @@ private slots:
                 qint64 stalled = 0;
                 const auto [text, icon] = ExportThroughWindow(target, stalled);
                 QVERIFY2(stalled < 1000, qPrintable(QStringLiteral("the window ran no events for %1 ms").arg(stalled)));
+                QVERIFY(!closedWhileWriting && window->isVisible());
                 const bool success = text == QLatin1String("File exported successfully.");
                 shown = success ? QString() : text;
                 const QImage expected(success ? ":/images/global/notify-circle.png" : ":/images/global/times-circle.png");
