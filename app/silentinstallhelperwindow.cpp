@@ -22,6 +22,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QScopedValueRollback>
 #include <QSessionManager>
 #include <QShortcut>
 #include <QStandardPaths>
@@ -281,7 +282,14 @@ QString SilentInstallHelperWindow::FileDialogStart() const
 
 bool SilentInstallHelperWindow::Export()
 {
-    const QString written = ExportSettings(this, FileDialogStart());
+    if (exportRunning) {
+        return false;
+    }
+    QString written;
+    {
+        const QScopedValueRollback<bool> running(exportRunning, true);
+        written = ExportSettings(this, FileDialogStart());
+    }
     if (written.isEmpty()) {
         return false;
     }
@@ -332,6 +340,10 @@ bool SilentInstallHelperWindow::MaySessionEnd(const std::function<bool()>& mayAs
 
 void SilentInstallHelperWindow::closeEvent(QCloseEvent* event)
 {
+    if (exportRunning) {
+        event->ignore();
+        return;
+    }
     if (SettingsJson != settledAtSessionEnd && !MayLoseChanges()) {
         event->ignore();
         return;
@@ -346,14 +358,14 @@ void SilentInstallHelperWindow::closeEvent(QCloseEvent* event)
 
 void SilentInstallHelperWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!DraggedSettingsFile(event->mimeData()).isEmpty()) {
+    if (!exportRunning && !DraggedSettingsFile(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();
     }
 }
 
 void SilentInstallHelperWindow::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (!DraggedSettingsFile(event->mimeData()).isEmpty()) {
+    if (!exportRunning && !DraggedSettingsFile(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();
     }
 }

@@ -77,4 +77,7 @@ private:
     nlohmann::ordered_json settledAtSessionEnd;
     // The file last opened or exported; empty before either.
     QString documentPath;
+    // An export is writing: the window keeps painting, but a close or a drop that
+    // arrives meanwhile would start a second document change under the first.
+    bool exportRunning = false;
 };

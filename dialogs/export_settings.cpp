@@ -16,7 +16,7 @@ QString ExportSettings(QWidget* window, const QString& startPath)
         return {};
     }
     try {
-        SaveJsonToWFile(path.toStdWString(), SettingsJson);
+        SaveJsonToWFileInBackground(path.toStdWString(), SettingsJson);
     } catch (const std::runtime_error& error) {
         auto* notice = new FileExportedDialog(QString::fromStdString(error.what()), window);
         notice->SetIcon(QStringLiteral("times-circle.png"));

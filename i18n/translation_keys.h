@@ -54,4 +54,6 @@ inline const QString MoreFileProblems = QStringLiteral("MoreFileProblems");
 inline const QString UnexportedChangesTitle = QStringLiteral("UnexportedChangesTitle");
 inline const QString UnexportedChangesDescription = QStringLiteral("UnexportedChangesDescription");
 inline const QString DontExport = QStringLiteral("DontExport");
+// Exporting to a pipe that no program reads from.
+inline const QString PipeWithoutReader = QStringLiteral("PipeWithoutReader");
 } // namespace TranslationKey

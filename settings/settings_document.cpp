@@ -1,14 +1,23 @@
 #include "settings/settings_document.h"
 
+#include "i18n/globalize.h"
+#include "i18n/translation_keys.h"
 #include "settings/file_write.h"
 #include "settings/settings_catalogue.h"
+#include "settings/bounded_read.h"
+#include "settings/report_text.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QString>
+#include <QThread>
 
 #include <algorithm>
+#include <exception>
+#include <functional>
 #include <stdexcept>
+#include <utility>
 
 nlohmann::ordered_json SettingsJson;
 
@@ -70,6 +79,22 @@ nlohmann::ordered_json JsonOf(const std::vector<std::pair<std::string, std::stri
     }
     return json;
 }
+
+// Runs one function on a thread of its own (QThread::create needs std::future,
+// which not every Windows tool chain has).
+class WorkerThread : public QThread {
+public:
+    explicit WorkerThread(std::function<void()> work)
+        : work_(std::move(work))
+    {
+    }
+
+protected:
+    void run() override { work_(); }
+
+private:
+    std::function<void()> work_;
+};
 
 } // namespace
 
@@ -146,19 +171,55 @@ void SaveJsonToWFile(const std::wstring& path, const nlohmann::ordered_json& jso
     const std::string text = SerializeSettings(json);
     const QString filePath = QString::fromStdWString(path);
 #ifdef _WIN32
+    const std::string shownPath = QDir::toNativeSeparators(filePath).toStdString();
+#else
+    const std::string shownPath = QFile::encodeName(filePath).toStdString();
+#endif
+    // Which file, escaped as every path in a message is, after the reason.
+    auto cause = [&](const std::string& reason) { return reason + ": " + QuotedText(shownPath, std::string::npos); };
+    // What could not be read back is not written.
+    if (text.size() > kMaxSettingsFileBytes) {
+        throw std::runtime_error("SaveJsonToWFile: Cannot write file.: " + cause("Larger than "
+            + std::to_string(kMaxSettingsFileBytes / (1024 * 1024)) + " MiB, the limit for a settings file"));
+    }
+#ifdef _WIN32
     const FileWriteResult result = WriteWholeFile(path, text);
 #else
-    const FileWriteResult result = WriteWholeFile(QFile::encodeName(filePath).toStdString(), text);
+    const FileWriteResult result = WriteWholeFile(shownPath, text);
 #endif
-    // Which file, as the user would type it, after the system's reason.
-    const std::string cause = result.reason + ": " + QDir::toNativeSeparators(filePath).toStdString();
     switch (result.outcome) {
     case FileWriteResult::Outcome::Written:
         return;
     case FileWriteResult::Outcome::NotOpened:
-        throw SaveFileOpenError("SaveJsonToWFile: Cannot open file.", cause);
+        throw SaveFileOpenError("SaveJsonToWFile: Cannot open file.", cause(result.reason));
+    case FileWriteResult::Outcome::NoReader:
+        throw SaveFileOpenError("SaveJsonToWFile: Cannot open file.",
+                                cause(Globalize::Translate(TranslationKey::PipeWithoutReader).toStdString()));
     case FileWriteResult::Outcome::NotWritten:
         break;
     }
-    throw std::runtime_error("SaveJsonToWFile: Cannot write file.: " + cause);
+    throw std::runtime_error("SaveJsonToWFile: Cannot write file.: " + cause(result.reason));
+}
+
+void SaveJsonToWFileInBackground(const std::wstring& path, const nlohmann::ordered_json& json)
+{
+    // A copy: the document may change while the write runs.
+    const nlohmann::ordered_json document = json;
+    std::exception_ptr failure;
+    WorkerThread writer([&] {
+        try {
+            SaveJsonToWFile(path, document);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    QEventLoop loop;
+    QObject::connect(&writer, &QThread::finished, &loop, &QEventLoop::quit);
+    writer.start();
+    // Paints and timers go on; the user's input waits until the write is over.
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    writer.wait();
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
 }

@@ -59,7 +59,15 @@ std::string SerializeSettings(const nlohmann::ordered_json& json);
 // Writes the document to the file as WriteWholeFile does: a regular file is
 // replaced only once every byte has been written, so that an earlier one stays
 // untouched on any failure; devices, pipes, files with more links or an owner
-// that could not be kept are written in place. Throws SaveFileOpenError when the
-// file cannot be opened and std::runtime_error "SaveJsonToWFile: Cannot write
-// file." when the write does not complete, each followed by ": <reason>: <path>".
+// that could not be kept are written in place. A document larger than a settings
+// file may be (kMaxSettingsFileBytes) is refused before anything is opened.
+// Throws SaveFileOpenError when the file cannot be opened (or is a pipe without a
+// reader, said in the loaded language) and std::runtime_error "SaveJsonToWFile:
+// Cannot write file." when the write does not complete, each followed by
+// ": <reason>: <path>", the path quoted and escaped.
 void SaveJsonToWFile(const std::wstring& path, const nlohmann::ordered_json& json);
+
+// The same on a thread of its own, while the calling thread's event loop goes on
+// painting (user input waits until the write is over), so that a slow disk or a
+// pipe never freezes a window; throws what SaveJsonToWFile throws.
+void SaveJsonToWFileInBackground(const std::wstring& path, const nlohmann::ordered_json& json);

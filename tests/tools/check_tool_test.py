@@ -100,7 +100,12 @@ def cli(tool, scratch):
         (["validate", "over.json"], 2, b"", b'cannot read "over.json": larger than 16 MiB'),
         (["validate", "/dev/zero"], 2, b"", b'cannot read "/dev/zero": larger than 16 MiB'),
         (["compose", "SaveSpool"], 2, b"", b'"SaveSpool" is not NAME=VALUE'),
-        (["compose", "-o", "no/such/folder.json"], 2, b"", b"SaveJsonToWFile: Cannot open file."),
+        # The path inside the reason is escaped too: no colour, no forged line.
+        (["compose", "-o", b"no/such\x1b[31m\nforged/x.json"], 2, b"",
+         b'SaveJsonToWFile: Cannot open file.: iostream stream error: No such file or directory: "no/such\\x1b[31m\\nforged/x.json"\n'),
+        (["compose", "--from=", "SaveSpool=1"], 2, b"", b"option --from needs a file name"),
+        (["compose", "-o", "out-a.json", "--output=out-b.json", "SaveSpool=1"], 2, b"", b"option -o/--output given more than once"),
+        (["compose", "--from", "valid.json", "--from=valid.json"], 2, b"", b"option --from given more than once"),
         (["compose", "SaveSpool=yes"], 1, b"", b"Invalid configuration value."),
         (["compose", "--from", "invalid.json", "BlockCopies=2"], 1, b"", b"Invalid configuration value."),
         (["validate", "valid.json", "limit.json", "invalid.json"], 1,
@@ -185,6 +190,14 @@ def cli(tool, scratch):
     with open("/dev/full", "wb") as full:
         code, _, err = run(tool, ["schema"], stdout=full)
     check(code == 2 and b"cannot write the output" in err, "a full output device: exit 2 and a message")
+    # More than a pipe holds, to a reader that has gone: a message, not death by SIGPIPE.
+    process = subprocess.Popen([tool, "compose", "WorkFolder=" + "s" * 100000], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE)
+    process.stdout.close()
+    err = process.stderr.read()
+    code = process.wait(timeout=60)
+    check(code == 2 and err == PROGRAM.encode() + b": cannot write the output\n",
+          f"standard output closed early: exit 2 and a message ({code}, {err!r})")
 
 
 def schema(tool, scratch):

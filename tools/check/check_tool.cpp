@@ -134,6 +134,17 @@ void ParseArguments(const QStringList& arguments, Invocation& invocation)
             }
             return arguments[++i];
         };
+        // A file option names one file: not none, and not two.
+        auto takeFile = [&](std::optional<QString>& file, int& fileArgument, const std::string& name, const QString& given) {
+            if (file) {
+                throw UsageError{"option " + name + " given more than once"};
+            }
+            if (given.isEmpty()) {
+                throw UsageError{"option " + name + " needs a file name"};
+            }
+            file = given;
+            fileArgument = i;
+        };
         auto is = [&](const char* name) {
             return argument == QLatin1String(name) || argument.startsWith(QLatin1String(name) + QLatin1Char('='));
         };
@@ -147,15 +158,11 @@ void ParseArguments(const QStringList& arguments, Invocation& invocation)
             invocation.json = true;
         } else if (is("--lang")) {
             invocation.language = value(QStringLiteral("--lang"));
-        } else if (argument == QLatin1String("-o")) {
-            invocation.output = value(QStringLiteral("-o"));
-            invocation.outputArgument = i;
-        } else if (is("--output")) {
-            invocation.output = value(QStringLiteral("--output"));
-            invocation.outputArgument = i;
+        } else if (argument == QLatin1String("-o") || is("--output")) {
+            takeFile(invocation.output, invocation.outputArgument, "-o/--output", argument == QLatin1String("-o")
+                         ? value(QStringLiteral("-o")) : value(QStringLiteral("--output")));
         } else if (is("--from")) {
-            invocation.from = value(QStringLiteral("--from"));
-            invocation.fromArgument = i;
+            takeFile(invocation.from, invocation.fromArgument, "--from", value(QStringLiteral("--from")));
         } else {
             throw UsageError{"unknown option " + QuotedText(Utf8(argument))};
         }

@@ -14,6 +14,7 @@
 #include <io.h>
 #else
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -67,6 +68,9 @@ int main(int argc, char* argv[])
             close(placeholder);
         }
     }
+    // A reader that leaves early is a write error (EPIPE, exit 2) with a message,
+    // not a silent death.
+    signal(SIGPIPE, SIG_IGN);
     // The bytes as given: a name that is not UTF-8 must not turn into U+FFFD.
     const std::vector<std::string> arguments(argv + 1, argv + argc);
 #endif
