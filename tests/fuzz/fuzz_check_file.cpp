@@ -17,15 +17,17 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
-int Validate(const QStringList& options, const std::string& input, std::string& output)
+int Validate(std::vector<std::string> arguments, const std::string& input, std::string& output)
 {
     std::istringstream in(input);
     std::ostringstream out;
     std::ostringstream err;
-    const int code = RunCheckTool(options + QStringList{"validate", "-"}, in, out, err);
+    arguments.insert(arguments.end(), {"validate", "-"});
+    const int code = RunCheckTool(arguments, in, out, err);
     output = out.str();
     if (!err.str().empty() || (code != CheckExit::Valid && code != CheckExit::Problems)) {
         std::abort(); // a readable input is never a usage or I/O error

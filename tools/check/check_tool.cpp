@@ -12,6 +12,7 @@
 #include "i18n/translation_keys.h"
 
 #include <QStringDecoder>
+#include <QStringList>
 
 #include <algorithm>
 #include <array>
@@ -510,15 +511,6 @@ int Run(const std::vector<std::string>& rawArguments, std::istream& in, std::ost
 }
 
 } // namespace
-
-int RunCheckTool(const QStringList& arguments, std::istream& in, std::ostream& out, std::ostream& err)
-{
-    std::vector<std::string> raw;
-    for (const QString& argument : arguments) {
-        raw.push_back(argument.toStdString());
-    }
-    return RunCheckTool(raw, in, out, err);
-}
 
 int RunCheckTool(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err)
 {
