@@ -16,7 +16,7 @@ class LanguageSelectorDialog;
 }
 
 // Locale ids offered at start, in list order.
-inline constexpr std::array<std::int32_t, 6> LanguageLocaleIds = OfferedLocaleIds();
+inline constexpr auto LanguageLocaleIds = OfferedLocaleIds();
 
 // First window: picks the interface language, then opens the main window.
 class LanguageSelectorDialog : public QDialog {

@@ -9,10 +9,10 @@ public:
     NetworkStartup(const NetworkStartup&) = delete;
     NetworkStartup& operator=(const NetworkStartup&) = delete;
 
-    bool winSockStarted() const { return winSockStarted_; }
-
+#ifdef _WIN32
 private:
     bool winSockStarted_ = false;
+#endif
 };
 
 #ifdef _WIN32

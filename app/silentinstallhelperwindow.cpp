@@ -8,7 +8,6 @@
 #include "i18n/globalize.h"
 #include "dialogs/open_settings.h"
 #include "dialogs/removesettingsdialog.h"
-#include "settings/setting_names.h"
 #include "dialogs/settingsdialog.h"
 #include "dialogs/settingstablewidget.h"
 #include "ui/styling.h"
@@ -46,6 +45,13 @@ QString DraggedSettingsFile(const QMimeData* data)
     return url.isLocalFile() && path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive) ? path : QString();
 }
 
+// Whether the row of this name may be removed: every row but a required setting's.
+bool Removable(const SettingsMap& catalogue, const QString& name)
+{
+    const auto entry = catalogue.find(name.toStdString());
+    return entry == catalogue.end() || !entry->second.required;
+}
+
 // Whether both paths name the same regular file (one may be a link to it).
 bool SameRegularFile(const QString& first, const QString& second)
 {
@@ -75,7 +81,9 @@ SilentInstallHelperWindow::SilentInstallHelperWindow()
     setWindowTitle(Globalize::Translate(TranslationKey::SilentInstallHelperTitle));
 
     settingsTable = new SettingsTableWidget(ui->btnAdd, ui->background);
-    SetSettingValue(settingsRows, SettingName::HostAddress, DefaultHostAddress);
+    for (const RequiredSetting& required : RequiredSettings()) {
+        SetSettingValue(settingsRows, required.name, required.defaultValue);
+    }
 
     ApplyStyle();
     SetSemiboldFont(ui->lblSettings, TitleFontSize);
@@ -188,7 +196,7 @@ void SilentInstallHelperWindow::UpdateButtonsOnSelection()
         return;
     }
     ui->btnEdit->setEnabled(true);
-    ui->btnDelete->setEnabled(selected.first()->text() != QString::fromStdString(SettingName::HostAddress));
+    ui->btnDelete->setEnabled(Removable(settingsMap, selected.first()->text()));
 }
 
 void SilentInstallHelperWindow::ShowAddSettingDialog()
@@ -219,7 +227,7 @@ void SilentInstallHelperWindow::ShowEditSettingDialog()
 void SilentInstallHelperWindow::ShowRemoveSettingDialog()
 {
     const QList<QTableWidgetItem*> selected = settingsTable->selectedItems();
-    if (selected.isEmpty() || selected.first()->text() == QString::fromStdString(SettingName::HostAddress)) {
+    if (selected.isEmpty() || !Removable(settingsMap, selected.first()->text())) {
         return;
     }
     RemoveSettingsDialog dialog(this, &settingsRows, selected.first()->text().toStdString());

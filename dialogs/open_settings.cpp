@@ -1,9 +1,8 @@
 #include "dialogs/open_settings.h"
 
 #include "i18n/globalize.h"
-#include "settings/setting_names.h"
+#include "settings/bounded_read.h"
 #include "settings/settings_catalogue.h"
-#include "settings/settings_document.h"
 #include "settings/settings_file_check.h"
 #include "i18n/translation_keys.h"
 
@@ -11,6 +10,8 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -37,6 +38,11 @@ bool IsUtf8(const std::string& bytes)
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     return !decoder.hasError();
+}
+
+QString TooLargeText()
+{
+    return Text(TranslationKey::FileTooLarge, {QString::number(kMaxSettingsFileBytes / (1024 * 1024))});
 }
 
 SettingsFileOpening Refused(const QString& path, const QString& message)
@@ -77,15 +83,12 @@ QString ProblemText(const std::vector<const Problem*>& problems)
     return texts.join(QLatin1Char(' '));
 }
 
-} // namespace
-
-SettingsFileOpening ReadSettingsFileToOpen(const QString& path)
+// The file's bytes, or the notice that refuses it: unreadable, too large or not UTF-8.
+std::optional<SettingsFileOpening> ReadBytes(const QString& path, std::string& bytes)
 {
-    const QString tooLarge =
-        Text(TranslationKey::FileTooLarge, {QString::number(kMaxSettingsFileBytes / (1024 * 1024))});
-    const FileReadResult read = ReadFileBounded(path);
+    FileReadResult read = ReadFileBounded(path);
     if (read.status == FileReadStatus::TooLarge) {
-        return Refused(path, tooLarge);
+        return Refused(path, TooLargeText());
     }
     if (read.status != FileReadStatus::Read) {
         SettingsFileOpening opening = Refused(path, Text(TranslationKey::FileNotReadable));
@@ -95,8 +98,13 @@ SettingsFileOpening ReadSettingsFileToOpen(const QString& path)
     if (!IsUtf8(read.bytes)) {
         return Refused(path, Text(TranslationKey::FileNotUtf8));
     }
+    bytes = std::move(read.bytes);
+    return std::nullopt;
+}
 
-    const SettingsFileContent content = ReadSettingsText(SettingsCatalogue(), read.bytes);
+// The notice that refuses a file with a problem of the whole document, if it has one.
+std::optional<SettingsFileOpening> RefusedDocument(const QString& path, const SettingsFileContent& content)
+{
     for (const Problem& problem : content.problems) {
         switch (problem.kind) {
         case ProblemKind::MalformedJson:
@@ -105,27 +113,55 @@ SettingsFileOpening ReadSettingsFileToOpen(const QString& path)
         case ProblemKind::NotAnObject:
             return Refused(path, Text(TranslationKey::FileNotAnObject));
         case ProblemKind::TooLarge:
-            return Refused(path, tooLarge);
+            return Refused(path, TooLargeText());
         default:
             break;
         }
     }
+    return std::nullopt;
+}
 
-    SettingsFileOpening opening;
-    opening.loadable = true;
-    const bool hasHostAddress = std::any_of(content.valid.begin(), content.valid.end(), [](const auto& setting) {
-        return setting.first == SettingName::HostAddress;
-    });
-    opening.settings = content.valid;
-
-    if (!hasHostAddress) {
-        opening.problems.push_back({FromUtf8(SettingName::HostAddress), FromUtf8(DefaultHostAddress),
-                                    Text(TranslationKey::HostAddressAdded), {}});
+// The required settings that loading adds, at their defaults (the document puts
+// them first): the file lacks them, or they were left out.
+void AddRequiredRows(const SettingsFileContent& content, std::vector<FileProblemRow>& rows)
+{
+    for (const RequiredSetting& required : RequiredSettings()) {
+        const bool loaded = std::any_of(content.valid.begin(), content.valid.end(),
+                                        [&](const auto& setting) { return setting.first == required.name; });
+        if (!loaded) {
+            rows.push_back({FromUtf8(required.name), FromUtf8(required.defaultValue),
+                            Text(TranslationKey::RequiredSettingAdded), {}});
+        }
     }
-    // One line per member of the file, its problems side by side (the reader gives
-    // them in member order). A notice of many thousand lines helps nobody and takes
-    // long to build: past the limit the lines are only counted; the check tool
-    // lists every one.
+}
+
+// The notice's line of the member at the problems that share its position.
+FileProblemRow MemberRow(const SettingsFileContent& content, const std::vector<const Problem*>& same)
+{
+    const Problem& first = *same.front();
+    FileProblemRow row;
+    if (first.position > 0) {
+        const auto member = static_cast<std::size_t>(first.position - 1);
+        row.name = FromUtf8(first.name);
+        if (member < content.members.size()) {
+            row.value = FromUtf8(content.members[member].value);
+        }
+    }
+    row.problem = ProblemText(same);
+    for (const Problem* each : same) {
+        if (!each->detail.empty()) {
+            row.detail += (row.detail.isEmpty() ? QString() : QStringLiteral("\n")) + FromUtf8(each->detail);
+        }
+    }
+    return row;
+}
+
+// One line per member of the file, its problems side by side (the reader gives
+// them in member order). A notice of many thousand lines helps nobody and takes
+// long to build: past the limit the lines are only counted; the check tool lists
+// every one.
+void AddMemberRows(const SettingsFileContent& content, std::vector<FileProblemRow>& rows)
+{
     std::size_t more = 0;
     for (auto problem = content.problems.cbegin(); problem != content.problems.cend();) {
         std::vector<const Problem*> same{&*problem};
@@ -133,33 +169,39 @@ SettingsFileOpening ReadSettingsFileToOpen(const QString& path)
                && problem->position == same.front()->position) {
             same.push_back(&*problem);
         }
-        const Problem& first = *same.front();
-        if (first.kind == ProblemKind::MissingHostAddress) {
+        // Said by the rows of AddRequiredRows.
+        if (same.front()->kind == ProblemKind::MissingRequiredSetting) {
             continue;
         }
-        if (opening.problems.size() >= MaxNoticeLines) {
+        if (rows.size() >= MaxNoticeLines) {
             ++more;
             continue;
         }
-        FileProblemRow row;
-        if (first.position > 0) {
-            const auto member = static_cast<std::size_t>(first.position - 1);
-            row.name = FromUtf8(first.name);
-            if (member < content.members.size()) {
-                row.value = FromUtf8(content.members[member].value);
-            }
-        }
-        row.problem = ProblemText(same);
-        for (const Problem* each : same) {
-            if (!each->detail.empty()) {
-                row.detail += (row.detail.isEmpty() ? QString() : QStringLiteral("\n")) + FromUtf8(each->detail);
-            }
-        }
-        opening.problems.push_back(std::move(row));
+        rows.push_back(MemberRow(content, same));
     }
     if (more > 0) {
-        opening.problems.push_back({{}, {}, Text(TranslationKey::MoreFileProblems, {QString::number(more)}), {}});
+        rows.push_back({{}, {}, Text(TranslationKey::MoreFileProblems, {QString::number(more)}), {}});
     }
+}
+
+} // namespace
+
+SettingsFileOpening ReadSettingsFileToOpen(const QString& path)
+{
+    std::string bytes;
+    if (std::optional<SettingsFileOpening> refused = ReadBytes(path, bytes)) {
+        return std::move(*refused);
+    }
+    const SettingsFileContent content = ReadSettingsText(SettingsCatalogue(), bytes);
+    if (std::optional<SettingsFileOpening> refused = RefusedDocument(path, content)) {
+        return std::move(*refused);
+    }
+
+    SettingsFileOpening opening;
+    opening.loadable = true;
+    opening.settings = content.valid;
+    AddRequiredRows(content, opening.problems);
+    AddMemberRows(content, opening.problems);
     if (!opening.problems.empty()) {
         opening.noticeTitle = Text(TranslationKey::FileProblemsTitle);
         opening.noticeText = QFileInfo(path).fileName() + QLatin1Char('\n') + Text(TranslationKey::FileProblemsDescription);

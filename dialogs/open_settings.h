@@ -15,8 +15,8 @@ struct SettingsFileOpening {
     // False when nothing can be loaded: the file cannot be read, is too large, is
     // not UTF-8 or not a JSON object. The document then stays as it is.
     bool loadable = false;
-    // The settings to load, in file order (ReplaceSettings puts HostAddress first
-    // when they lack it).
+    // The settings to load, in file order (ReplaceSettings puts the required
+    // settings first when they lack them).
     std::vector<std::pair<std::string, std::string>> settings;
     // What the user is told; an empty title means there is nothing to tell.
     QString noticeTitle;

@@ -19,16 +19,17 @@ struct SupportedLocale {
     std::string FileName() const { return std::string(tag) + ".txt"; }
 };
 
-inline constexpr std::array<SupportedLocale, 7> SupportedLocales{{
-    {1033, "en-US", "English - United States", true},
-    {1046, "pt-BR", "Portugu\u00EAs - Brasil", true},
-    {3082, "es-ES", "Espa\u00F1ol - Espa\u00F1a", true},
-    {1031, "de-DE", "Deutsch - Deutschland", true},
-    {1036, "fr-FR", "Fran\u00E7ais - France", true},
-    {1040, "it-IT", "Italiano - Italia", true},
+// The size follows from the rows: a new language is one more row.
+inline constexpr std::array SupportedLocales{
+    SupportedLocale{1033, "en-US", "English - United States", true},
+    SupportedLocale{1046, "pt-BR", "Portugu\u00EAs - Brasil", true},
+    SupportedLocale{3082, "es-ES", "Espa\u00F1ol - Espa\u00F1a", true},
+    SupportedLocale{1031, "de-DE", "Deutsch - Deutschland", true},
+    SupportedLocale{1036, "fr-FR", "Fran\u00E7ais - France", true},
+    SupportedLocale{1040, "it-IT", "Italiano - Italia", true},
     // Texts exist, but the chooser does not offer the language yet.
-    {2052, "zh-CN", "\u4E2D\u6587 - \u4E2D\u56FD", false},
-}};
+    SupportedLocale{2052, "zh-CN", "\u4E2D\u6587 - \u4E2D\u56FD", false},
+};
 
 // The locale of the id; en-US for an id without texts.
 const SupportedLocale& LocaleOf(std::int32_t localeId);

@@ -45,7 +45,8 @@ inline const QString FileTooLarge = QStringLiteral("FileTooLarge");
 inline const QString FileNotReadable = QStringLiteral("FileNotReadable");
 inline const QString FileNotAnObject = QStringLiteral("FileNotAnObject");
 inline const QString Problem = QStringLiteral("Problem");
-inline const QString HostAddressAdded = QStringLiteral("HostAddressAdded");
+// Said of any required setting; the key keeps the name it was given for the first.
+inline const QString RequiredSettingAdded = QStringLiteral("HostAddressAdded");
 inline const QString ValueNotText = QStringLiteral("ValueNotText");
 inline const QString NameCaseDiffers = QStringLiteral("NameCaseDiffers");
 inline const QString MoreFileProblems = QStringLiteral("MoreFileProblems");

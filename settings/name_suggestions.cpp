@@ -1,7 +1,5 @@
 #include "settings/name_suggestions.h"
 
-#include "settings/settings_file_check.h"
-
 #include <algorithm>
 #include <array>
 #include <cstddef>

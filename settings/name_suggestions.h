@@ -2,8 +2,12 @@
 
 #include "settings/settings_catalogue.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
+
+// Longest name (in bytes) for which nearby catalogue names are looked for.
+constexpr std::size_t kMaxSuggestedNameLength = 128;
 
 // Catalogue names close to a name the catalogue does not know, nearest first (at
 // most three): names within a few typing mistakes, letter case ignored, or else

@@ -1,6 +1,5 @@
 #include "settings/setting_rules.h"
 
-#include "settings/setting_names.h"
 #include "i18n/translation_keys.h"
 
 namespace {
@@ -23,7 +22,7 @@ struct Rules {
     SettingValueRule text = MakeRule({}, "text", "any text", "any text");
     SettingValueRule integer = MakeRule(QStringLiteral("\\d+"), "integer", "digits only",
                                         "whole number, digits only (leading zeros allowed)");
-    SettingValueRule printerCache =
+    SettingValueRule zeroToTwenty =
         MakeRule(QStringLiteral("0|1?\\d|20"), "integer 0-20", "whole number from 0 to 20, no leading zeros",
                  "whole number from 0 to 20, no leading zeros");
     SettingValueRule decimal =
@@ -49,14 +48,25 @@ bool SettingValueRule::Accepts(const QString& value) const
     return pattern.isEmpty() || expression.match(value).hasMatch();
 }
 
-const SettingValueRule& ValueRuleOf(const std::string& catalogueName, SettingValueKind kind)
+const SettingValueRule& ValueRuleOf(const SettingMapping& setting)
+{
+    switch (setting.rule) {
+    case ValueRuleVariant::IntegerZeroToTwenty:
+        return AllRules().zeroToTwenty;
+    case ValueRuleVariant::OfKind:
+        break;
+    }
+    return ValueRuleOf(setting.kind);
+}
+
+const SettingValueRule& ValueRuleOf(SettingValueKind kind)
 {
     const Rules& rules = AllRules();
     switch (kind) {
     case SettingValueKind::Address:
         return rules.address;
     case SettingValueKind::Integer:
-        return catalogueName == SettingName::ContingencyPrinterCache ? rules.printerCache : rules.integer;
+        return rules.integer;
     case SettingValueKind::Decimal:
         return rules.decimal;
     case SettingValueKind::Boolean:
@@ -69,7 +79,7 @@ const SettingValueRule& ValueRuleOf(const std::string& catalogueName, SettingVal
 
 const char* KindName(SettingValueKind kind)
 {
-    return ValueRuleOf({}, kind).shortName.c_str();
+    return ValueRuleOf(kind).shortName.c_str();
 }
 
 QString ProblemMessageKey(ProblemKind kind)
@@ -91,7 +101,7 @@ QString ProblemMessageKey(ProblemKind kind)
         return TranslationKey::InvalidSettingValue;
     case ProblemKind::MalformedJson:
     case ProblemKind::NotAnObject:
-    case ProblemKind::MissingHostAddress:
+    case ProblemKind::MissingRequiredSetting:
     case ProblemKind::TooLarge:
         break;
     }
@@ -116,7 +126,7 @@ std::vector<ProblemKind> PairProblems(const SettingsMap& catalogue, const std::s
     const auto entry = FindSetting(catalogue, name);
     if (entry == catalogue.end()) {
         problems.push_back(ProblemKind::UnknownName);
-    } else if (value != nullptr && !valueEmpty && !ValueRuleOf(entry->first, entry->second.kind).Accepts(*value)) {
+    } else if (value != nullptr && !valueEmpty && !ValueRuleOf(entry->second).Accepts(*value)) {
         problems.push_back(ProblemKind::InvalidValue);
     }
     return problems;

@@ -27,8 +27,11 @@ struct SettingValueRule {
     bool Accepts(const QString& value) const;
 };
 
-// Rule of the setting with this catalogue name and kind.
-const SettingValueRule& ValueRuleOf(const std::string& catalogueName, SettingValueKind kind);
+// Rule of the setting with this record: its variant's, or else its kind's.
+const SettingValueRule& ValueRuleOf(const SettingMapping& setting);
+
+// The kind's own rule.
+const SettingValueRule& ValueRuleOf(SettingValueKind kind);
 
 // The kind in one lower-case word ("boolean").
 const char* KindName(SettingValueKind kind);
@@ -45,7 +48,7 @@ enum class ProblemKind {
     NameCase,
     NonStringValue,
     InvalidValue,
-    MissingHostAddress,
+    MissingRequiredSetting,
     TooLarge,
 };
 

@@ -6,15 +6,116 @@
 #include <spdlog/spdlog.h>
 
 #include <algorithm>
-#include <array>
 
 namespace {
 
+// A row of the catalogue's table: what is particular to one setting. Most
+// settings differ only in name and kind; the others say what sets them apart.
 struct CatalogueRow {
-    const std::string& name;
+    const std::string* name;
     SettingValueKind kind;
-    bool suggested;
+    bool suggested = true;
+    ValueRuleVariant rule = ValueRuleVariant::OfKind;
+    bool described = true; // its description key is its name followed by "Description"
+    bool required = false;
+    const char* defaultValue = "";
+
+    CatalogueRow NotOffered() const
+    {
+        CatalogueRow row = *this;
+        row.suggested = false;
+        return row;
+    }
+    CatalogueRow Rule(ValueRuleVariant variant) const
+    {
+        CatalogueRow row = *this;
+        row.rule = variant;
+        return row;
+    }
+    // For a setting the translation files have no description key for.
+    CatalogueRow WithoutDescription() const
+    {
+        CatalogueRow row = *this;
+        row.described = false;
+        return row;
+    }
+    CatalogueRow Required(const char* value) const
+    {
+        CatalogueRow row = *this;
+        row.required = true;
+        row.defaultValue = value;
+        return row;
+    }
 };
+
+CatalogueRow Setting(const std::string& name, SettingValueKind kind)
+{
+    return {&name, kind};
+}
+
+// The agent's settings, in the order they are stored.
+const std::vector<CatalogueRow>& CatalogueRows()
+{
+    static const std::vector<CatalogueRow> rows{
+        Setting(SettingName::HostAddress, SettingValueKind::Address).Required("https://127.0.0.1:56569"),
+        Setting(SettingName::ForceLocalAuthentication, SettingValueKind::Boolean),
+        Setting(SettingName::UsePinAuthentication, SettingValueKind::Boolean),
+        Setting(SettingName::AuthenticationExceptionList, SettingValueKind::Text),
+        Setting(SettingName::ProfileTimeUpdate, SettingValueKind::Integer),
+        Setting(SettingName::DisableCertificateValidation, SettingValueKind::Boolean),
+        Setting(SettingName::LocalSecurePrintExceptionList, SettingValueKind::Text),
+        Setting(SettingName::PopUpExpiration, SettingValueKind::Integer),
+        Setting(SettingName::EnableProxy, SettingValueKind::Boolean).NotOffered(),
+        Setting(SettingName::HttpTimeout, SettingValueKind::Integer),
+        Setting(SettingName::DisableAccounting, SettingValueKind::Boolean),
+        Setting(SettingName::EnabledDriverList, SettingValueKind::Text),
+        Setting(SettingName::DisabledDriverList, SettingValueKind::Text),
+        Setting(SettingName::SaveSpool, SettingValueKind::Boolean),
+        Setting(SettingName::DisableAdvancedPrintingFeatures, SettingValueKind::Boolean),
+        Setting(SettingName::AllowJobTitleChange, SettingValueKind::Boolean),
+        Setting(SettingName::BlockDuplicateJobs, SettingValueKind::Integer),
+        Setting(SettingName::EnableGrayscaleAsColor, SettingValueKind::Boolean),
+        Setting(SettingName::ZozadodoTimeout, SettingValueKind::Integer),
+        Setting(SettingName::DisableLogicAccounting, SettingValueKind::Boolean),
+        Setting(SettingName::DisableZozAdodo, SettingValueKind::Boolean),
+        Setting(SettingName::DisableDailyNpl, SettingValueKind::Boolean),
+        Setting(SettingName::BlockCopies, SettingValueKind::Integer),
+        Setting(SettingName::DisableLocalUSBCommunication, SettingValueKind::Boolean),
+        Setting(SettingName::DisableDuplexAdjust, SettingValueKind::Boolean),
+        Setting(SettingName::EliminateLastBlankPage, SettingValueKind::Boolean),
+        Setting(SettingName::EnableLargePaper, SettingValueKind::Boolean),
+        Setting(SettingName::ScheduledInventory, SettingValueKind::Integer),
+        Setting(SettingName::InventoryFailTimeUpdate, SettingValueKind::Integer),
+        Setting(SettingName::ForcedOldPCLXLConversion, SettingValueKind::Boolean),
+        Setting(SettingName::RemoveWhitespaceEnabled, SettingValueKind::Boolean),
+        Setting(SettingName::EnableForceBlackonlyPjl, SettingValueKind::Boolean),
+        Setting(SettingName::ForcedPostscriptRasterConversion, SettingValueKind::Boolean),
+        Setting(SettingName::TagBorderOffset, SettingValueKind::Integer),
+        Setting(SettingName::XLSInsertionMode, SettingValueKind::Integer),
+        Setting(SettingName::InsertOnBlankPage, SettingValueKind::Boolean),
+        Setting(SettingName::ReleaserOffline, SettingValueKind::Boolean),
+        Setting(SettingName::ShowCostReleaserPrint, SettingValueKind::Boolean),
+        Setting(SettingName::ForceMonoConversion, SettingValueKind::Boolean),
+        Setting(SettingName::ForceDuplexConversion, SettingValueKind::Boolean),
+        Setting(SettingName::ForceSecurity, SettingValueKind::Boolean),
+        Setting(SettingName::SNMPQueryInterval, SettingValueKind::Integer),
+        Setting(SettingName::SecurePrintMonitorTime, SettingValueKind::Integer),
+        Setting(SettingName::NPLBackup, SettingValueKind::Boolean),
+        Setting(SettingName::DisableParser, SettingValueKind::Boolean),
+        Setting(SettingName::EnableCopyInfo, SettingValueKind::Boolean),
+        Setting(SettingName::MaxTimeAnalyzeFile, SettingValueKind::Integer),
+        Setting(SettingName::DisableBiDirectional, SettingValueKind::Boolean),
+        Setting(SettingName::EnablePasswordRemember, SettingValueKind::Boolean),
+        Setting(SettingName::WorkFolder, SettingValueKind::Text),
+        Setting(SettingName::EnableSecurePrint, SettingValueKind::Boolean),
+        Setting(SettingName::EnableRetainOrPrint, SettingValueKind::Boolean),
+        Setting(SettingName::ReleaserAddress, SettingValueKind::Address),
+        Setting(SettingName::ContingencyPrinterCache, SettingValueKind::Integer).Rule(ValueRuleVariant::IntegerZeroToTwenty),
+        Setting(SettingName::EnableAuditing, SettingValueKind::Boolean).NotOffered().WithoutDescription(),
+        Setting(SettingName::AuditingFolder, SettingValueKind::Text).NotOffered(),
+    };
+    return rows;
+}
 
 SettingsMap ProcessSettingsMap;
 
@@ -29,78 +130,34 @@ char AsciiUpper(char c)
 
 void SettingsDataMapper()
 {
-    // The agent's settings, in the order they are stored.
-    static const std::array<CatalogueRow, 56> rows{{
-        {SettingName::HostAddress, SettingValueKind::Address, true},
-        {SettingName::ForceLocalAuthentication, SettingValueKind::Boolean, true},
-        {SettingName::UsePinAuthentication, SettingValueKind::Boolean, true},
-        {SettingName::AuthenticationExceptionList, SettingValueKind::Text, true},
-        {SettingName::ProfileTimeUpdate, SettingValueKind::Integer, true},
-        {SettingName::DisableCertificateValidation, SettingValueKind::Boolean, true},
-        {SettingName::LocalSecurePrintExceptionList, SettingValueKind::Text, true},
-        {SettingName::PopUpExpiration, SettingValueKind::Integer, true},
-        {SettingName::EnableProxy, SettingValueKind::Boolean, false},
-        {SettingName::HttpTimeout, SettingValueKind::Integer, true},
-        {SettingName::DisableAccounting, SettingValueKind::Boolean, true},
-        {SettingName::EnabledDriverList, SettingValueKind::Text, true},
-        {SettingName::DisabledDriverList, SettingValueKind::Text, true},
-        {SettingName::SaveSpool, SettingValueKind::Boolean, true},
-        {SettingName::DisableAdvancedPrintingFeatures, SettingValueKind::Boolean, true},
-        {SettingName::AllowJobTitleChange, SettingValueKind::Boolean, true},
-        {SettingName::BlockDuplicateJobs, SettingValueKind::Integer, true},
-        {SettingName::EnableGrayscaleAsColor, SettingValueKind::Boolean, true},
-        {SettingName::ZozadodoTimeout, SettingValueKind::Integer, true},
-        {SettingName::DisableLogicAccounting, SettingValueKind::Boolean, true},
-        {SettingName::DisableZozAdodo, SettingValueKind::Boolean, true},
-        {SettingName::DisableDailyNpl, SettingValueKind::Boolean, true},
-        {SettingName::BlockCopies, SettingValueKind::Integer, true},
-        {SettingName::DisableLocalUSBCommunication, SettingValueKind::Boolean, true},
-        {SettingName::DisableDuplexAdjust, SettingValueKind::Boolean, true},
-        {SettingName::EliminateLastBlankPage, SettingValueKind::Boolean, true},
-        {SettingName::EnableLargePaper, SettingValueKind::Boolean, true},
-        {SettingName::ScheduledInventory, SettingValueKind::Integer, true},
-        {SettingName::InventoryFailTimeUpdate, SettingValueKind::Integer, true},
-        {SettingName::ForcedOldPCLXLConversion, SettingValueKind::Boolean, true},
-        {SettingName::RemoveWhitespaceEnabled, SettingValueKind::Boolean, true},
-        {SettingName::EnableForceBlackonlyPjl, SettingValueKind::Boolean, true},
-        {SettingName::ForcedPostscriptRasterConversion, SettingValueKind::Boolean, true},
-        {SettingName::TagBorderOffset, SettingValueKind::Integer, true},
-        {SettingName::XLSInsertionMode, SettingValueKind::Integer, true},
-        {SettingName::InsertOnBlankPage, SettingValueKind::Boolean, true},
-        {SettingName::ReleaserOffline, SettingValueKind::Boolean, true},
-        {SettingName::ShowCostReleaserPrint, SettingValueKind::Boolean, true},
-        {SettingName::ForceMonoConversion, SettingValueKind::Boolean, true},
-        {SettingName::ForceDuplexConversion, SettingValueKind::Boolean, true},
-        {SettingName::ForceSecurity, SettingValueKind::Boolean, true},
-        {SettingName::SNMPQueryInterval, SettingValueKind::Integer, true},
-        {SettingName::SecurePrintMonitorTime, SettingValueKind::Integer, true},
-        {SettingName::NPLBackup, SettingValueKind::Boolean, true},
-        {SettingName::DisableParser, SettingValueKind::Boolean, true},
-        {SettingName::EnableCopyInfo, SettingValueKind::Boolean, true},
-        {SettingName::MaxTimeAnalyzeFile, SettingValueKind::Integer, true},
-        {SettingName::DisableBiDirectional, SettingValueKind::Boolean, true},
-        {SettingName::EnablePasswordRemember, SettingValueKind::Boolean, true},
-        {SettingName::WorkFolder, SettingValueKind::Text, true},
-        {SettingName::EnableSecurePrint, SettingValueKind::Boolean, true},
-        {SettingName::EnableRetainOrPrint, SettingValueKind::Boolean, true},
-        {SettingName::ReleaserAddress, SettingValueKind::Address, true},
-        {SettingName::ContingencyPrinterCache, SettingValueKind::Integer, true},
-        {SettingName::EnableAuditing, SettingValueKind::Boolean, false},
-        {SettingName::AuditingFolder, SettingValueKind::Text, false},
-    }};
-
-    for (const CatalogueRow& row : rows) {
+    for (const CatalogueRow& row : CatalogueRows()) {
         SettingMapping mapping;
         mapping.kind = row.kind;
-        // EnableAuditing has no description key in the translation files.
-        if (row.name != SettingName::EnableAuditing) {
+        if (row.described) {
             mapping.description = Globalize::Translate(
-                QString::fromStdString(row.name + DescriptionSuffix)).toStdString();
+                QString::fromStdString(*row.name + DescriptionSuffix)).toStdString();
         }
         mapping.suggested = row.suggested;
-        ProcessSettingsMap.insert_or_assign(row.name, std::move(mapping));
+        mapping.rule = row.rule;
+        mapping.required = row.required;
+        mapping.defaultValue = row.defaultValue;
+        ProcessSettingsMap.insert_or_assign(*row.name, std::move(mapping));
     }
     LogSettingsMapped();
+}
+
+const std::vector<RequiredSetting>& RequiredSettings()
+{
+    static const std::vector<RequiredSetting> required = [] {
+        std::vector<RequiredSetting> settings;
+        for (const CatalogueRow& row : CatalogueRows()) {
+            if (row.required) {
+                settings.push_back({*row.name, row.defaultValue});
+            }
+        }
+        return settings;
+    }();
+    return required;
 }
 
 void LogSettingsMapped()

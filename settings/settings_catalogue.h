@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 // The rule a setting's value follows.
 enum class SettingValueKind : std::int32_t {
@@ -13,10 +14,25 @@ enum class SettingValueKind : std::int32_t {
     Boolean = 4,
 };
 
+// A rule narrower than its kind's own, for a setting the agent reads more strictly.
+enum class ValueRuleVariant : std::int32_t {
+    OfKind = 0,          // the kind's own rule
+    IntegerZeroToTwenty, // a whole number from 0 to 20
+};
+
+// One setting's record. Everything particular to a setting is written once, in the
+// catalogue's table (settings_catalogue.cpp); every reader asks the record.
 struct SettingMapping {
     SettingValueKind kind = SettingValueKind::Address;
     std::string description; // text in the language current when the catalogue was built
     bool suggested = false;  // offered as a completion by the editor
+    ValueRuleVariant rule = ValueRuleVariant::OfKind;
+    // Every document holds it: it cannot be removed, a new document starts with it
+    // and an opened file without it gets it, first, at its default value.
+    bool required = false;
+    // A required setting's value in a new document. Initialised here like the fields
+    // above, so that a record may be written with its first fields only.
+    std::string defaultValue{};
 };
 
 // Setting name to record, in byte-wise name order.
@@ -29,6 +45,16 @@ void SettingsDataMapper();
 // The debug line SettingsDataMapper ends with, for a caller that repeats a rebuild
 // it knows would change nothing.
 void LogSettingsMapped();
+
+// A required setting and its value in a new document.
+struct RequiredSetting {
+    std::string name;
+    std::string defaultValue;
+};
+
+// The required settings in the catalogue's order, from its table: usable before
+// the catalogue is built.
+const std::vector<RequiredSetting>& RequiredSettings();
 
 // A deep copy of the process-wide catalogue.
 SettingsMap GetSettingsMap();

@@ -3,9 +3,9 @@
 #include "i18n/globalize.h"
 #include "i18n/translation_keys.h"
 #include "settings/file_write.h"
-#include "settings/setting_names.h"
 #include "settings/settings_catalogue.h"
-#include "settings/settings_file_check.h"
+#include "settings/bounded_read.h"
+#include "settings/report_text.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -43,42 +43,41 @@ std::string StoredValue(const std::string& name, const std::string& value)
     return value;
 }
 
-// The document's operations on a pair of rows and JSON, for SettingsDocument's
-// own pair and for the program's rows with SettingsJson.
-void SetIn(SettingsRows& rows, nlohmann::ordered_json& json, const std::string& name, const std::string& value)
+// Adds the setting or replaces its value: a new name goes to the end, a known
+// one keeps its place.
+void SetIn(nlohmann::ordered_json& json, const std::string& name, const std::string& stored)
 {
-    const std::string stored = StoredValue(name, value);
-    rows.insert_or_assign(name, stored);
     if (json.is_null()) {
         json = nlohmann::ordered_json::object();
     }
     json[name] = stored;
 }
 
-void RemoveFrom(SettingsRows& rows, nlohmann::ordered_json& json, const std::string& name)
+// The settings as Replace stores them: the required settings they lack first, at
+// their defaults, then the settings in their order.
+std::vector<std::pair<std::string, std::string>> WithRequiredSettings(
+    const std::vector<std::pair<std::string, std::string>>& settings)
 {
-    rows.erase(name);
-    if (json.is_object()) {
-        json.erase(name);
+    std::vector<std::pair<std::string, std::string>> all;
+    for (const RequiredSetting& required : RequiredSettings()) {
+        const bool present = std::any_of(settings.begin(), settings.end(), [&](const auto& setting) {
+            return setting.first == required.name;
+        });
+        if (!present) {
+            all.emplace_back(required.name, required.defaultValue);
+        }
     }
+    all.insert(all.end(), settings.begin(), settings.end());
+    return all;
 }
 
-void ReplaceIn(SettingsRows& rows, nlohmann::ordered_json& json,
-               const std::vector<std::pair<std::string, std::string>>& settings)
+nlohmann::ordered_json JsonOf(const std::vector<std::pair<std::string, std::string>>& settings)
 {
-    rows.clear();
-    json = nlohmann::ordered_json::object();
-    const bool hasHostAddress = std::any_of(settings.begin(), settings.end(), [](const auto& setting) {
-        return setting.first == SettingName::HostAddress;
-    });
-    if (!hasHostAddress) {
-        rows.insert_or_assign(SettingName::HostAddress, DefaultHostAddress);
-        json[SettingName::HostAddress] = DefaultHostAddress;
-    }
+    nlohmann::ordered_json json = nlohmann::ordered_json::object();
     for (const auto& [name, value] : settings) {
-        rows.insert_or_assign(name, value);
         json[name] = value;
     }
+    return json;
 }
 
 // Runs one function on a thread of its own (QThread::create needs std::future,
@@ -101,32 +100,37 @@ private:
 
 void SettingsDocument::Set(const std::string& name, const std::string& value)
 {
-    SetIn(rows_, json_, name, value);
-}
-
-void SettingsDocument::Remove(const std::string& name)
-{
-    RemoveFrom(rows_, json_, name);
+    SetIn(json_, name, StoredValue(name, value));
 }
 
 void SettingsDocument::Replace(const std::vector<std::pair<std::string, std::string>>& settings)
 {
-    ReplaceIn(rows_, json_, settings);
+    json_ = JsonOf(WithRequiredSettings(settings));
 }
 
 void SetSettingValue(SettingsRows& rows, const std::string& name, const std::string& value)
 {
-    SetIn(rows, SettingsJson, name, value);
+    const std::string stored = StoredValue(name, value);
+    rows.insert_or_assign(name, stored);
+    SetIn(SettingsJson, name, stored);
 }
 
 void RemoveSetting(SettingsRows& rows, const std::string& name)
 {
-    RemoveFrom(rows, SettingsJson, name);
+    rows.erase(name);
+    if (SettingsJson.is_object()) {
+        SettingsJson.erase(name);
+    }
 }
 
 void ReplaceSettings(SettingsRows& rows, const std::vector<std::pair<std::string, std::string>>& settings)
 {
-    ReplaceIn(rows, SettingsJson, settings);
+    const std::vector<std::pair<std::string, std::string>> all = WithRequiredSettings(settings);
+    rows.clear();
+    for (const auto& [name, value] : all) {
+        rows.insert_or_assign(name, value);
+    }
+    SettingsJson = JsonOf(all);
 }
 
 SaveFileOpenError::SaveFileOpenError(const std::string& context, const std::string& cause)

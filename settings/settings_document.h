@@ -8,40 +8,32 @@
 #include <utility>
 #include <vector>
 
-// HostAddress's value in a new document: the agent's host service on this machine.
-inline const std::string DefaultHostAddress = "https://127.0.0.1:56569";
-
 // The document's rows by name, in byte-wise order: what the table shows.
 using SettingsRows = std::map<std::string, std::string>;
 
-// A settings document: its rows by name for the table and the same settings in
-// insertion order for the export, always changed together. The rows and the JSON
-// are both what their names say; the JSON is null until the first Set.
+// A settings document in insertion order, as the export writes it; null until the
+// first Set. The command-line tool composes files with it.
 class SettingsDocument {
 public:
     // Adds the setting or replaces its value; "1"/"0" of a Boolean setting are
     // stored as "true"/"false". A new name goes to the end, a known one keeps its place.
     void Set(const std::string& name, const std::string& value);
 
-    // Removes the setting; an absent name is ignored.
-    void Remove(const std::string& name);
-
     // Replaces the whole document by the settings, in their order, with their values
-    // exactly as given (an opened file is written back unchanged). HostAddress, which
-    // the document always holds, comes first at its default when they lack it.
+    // exactly as given (an opened file is written back unchanged). The required
+    // settings, which the document always holds, come first at their defaults when
+    // they lack them.
     void Replace(const std::vector<std::pair<std::string, std::string>>& settings);
 
-    const SettingsRows& Rows() const { return rows_; }
     const nlohmann::ordered_json& Json() const { return json_; }
 
 private:
-    SettingsRows rows_;
     nlohmann::ordered_json json_;
 };
 
 // The program's document in insertion order: what the export writes. Null until
 // the first SetSettingValue. The functions below change it together with the
-// main window's rows, as SettingsDocument does with its own pair.
+// main window's rows, as SettingsDocument's own functions change its JSON.
 extern nlohmann::ordered_json SettingsJson;
 
 void SetSettingValue(SettingsRows& rows, const std::string& name, const std::string& value);

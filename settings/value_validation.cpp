@@ -3,5 +3,5 @@
 bool IsSettingValueInvalid(const SettingsMap& settings, const std::string& name, const QString& value)
 {
     const auto entry = FindSetting(settings, name);
-    return entry == settings.end() || !ValueRuleOf(entry->first, entry->second.kind).Accepts(value);
+    return entry == settings.end() || !ValueRuleOf(entry->second).Accepts(value);
 }

@@ -5,12 +5,12 @@
 // (type, owner, mode, links, attributes), the earlier content survives any failure,
 // nothing is left next to it, a failure says why, and the window keeps painting.
 
-#include "widget_test_support.h"
+#include "tests/support/widget_test_support.h"
 
-#include "fileexporteddialog.h"
-#include "fonts.h"
-#include "globalize.h"
-#include "silentinstallhelperwindow.h"
+#include "dialogs/fileexporteddialog.h"
+#include "ui/fonts.h"
+#include "i18n/globalize.h"
+#include "app/silentinstallhelperwindow.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,10 +1,10 @@
-#include "widget_test_support.h"
+#include "tests/support/widget_test_support.h"
 
-#include "basetablewidget.h"
-#include "fonts.h"
-#include "globalize.h"
-#include "languageselectordialog.h"
-#include "silentinstallhelperwindow.h"
+#include "dialogs/basetablewidget.h"
+#include "ui/fonts.h"
+#include "i18n/globalize.h"
+#include "app/languageselectordialog.h"
+#include "app/silentinstallhelperwindow.h"
 
 #include <QComboBox>
 #include <QLabel>

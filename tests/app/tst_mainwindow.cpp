@@ -1,15 +1,15 @@
-#include "widget_test_support.h"
+#include "tests/support/widget_test_support.h"
 
-#include "basetablewidget.h"
-#include "fileexporteddialog.h"
-#include "fileproblemsdialog.h"
-#include "fonts.h"
-#include "globalize.h"
-#include "languageselectordialog.h"
-#include "removesettingsdialog.h"
-#include "settingsdialog.h"
-#include "silentinstallhelperwindow.h"
-#include "unexportedchangesdialog.h"
+#include "dialogs/basetablewidget.h"
+#include "dialogs/fileexporteddialog.h"
+#include "dialogs/fileproblemsdialog.h"
+#include "ui/fonts.h"
+#include "i18n/globalize.h"
+#include "app/languageselectordialog.h"
+#include "dialogs/removesettingsdialog.h"
+#include "dialogs/settingsdialog.h"
+#include "app/silentinstallhelperwindow.h"
+#include "dialogs/unexportedchangesdialog.h"
 
 #include <QClipboard>
 #include <QDir>

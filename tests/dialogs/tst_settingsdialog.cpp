@@ -1,8 +1,8 @@
-#include "widget_test_support.h"
+#include "tests/support/widget_test_support.h"
 
-#include "fonts.h"
-#include "globalize.h"
-#include "settingsdialog.h"
+#include "ui/fonts.h"
+#include "i18n/globalize.h"
+#include "dialogs/settingsdialog.h"
 
 #include <QCompleter>
 #include <QLineEdit>
@@ -160,8 +160,7 @@ private slots:
         QCOMPARE(editor.form.shownMessage(), accepted ? QString() : message);
         editor.form.checkLayout(!accepted);
         // Validation alone never touches the document.
-        const QString host = QString::fromStdString("HostAddress=" + DefaultHostAddress);
-        QCOMPARE(RowTexts(editor.host.rows), QStringList{host});
+        QCOMPARE(RowTexts(editor.host.rows), QStringList{"HostAddress=https://127.0.0.1:56569"});
         QCOMPARE(editor.host.refreshCount, 0);
         if (accepted) {
             QTest::mouseClick(editor.form.action, Qt::LeftButton);

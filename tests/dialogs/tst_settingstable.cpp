@@ -1,7 +1,7 @@
-#include "widget_test_support.h"
+#include "tests/support/widget_test_support.h"
 
-#include "fonts.h"
-#include "globalize.h"
+#include "ui/fonts.h"
+#include "i18n/globalize.h"
 
 #include <QTest>
 

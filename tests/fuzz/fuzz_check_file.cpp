@@ -1,11 +1,11 @@
 // `validate` on arbitrary bytes, as text and as JSON, and the program's reading of
 // them: they agree; every text line belongs to the file and has no control
 // character; a file without problems loads with HostAddress and valid values.
-#include "check_tool.h"
-#include "globalize.h"
-#include "settings_catalogue.h"
-#include "settings_file_check.h"
-#include "value_validation.h"
+#include "tools/check/check_tool.h"
+#include "i18n/globalize.h"
+#include "settings/settings_catalogue.h"
+#include "settings/settings_file_check.h"
+#include "settings/value_validation.h"
 
 #include <nlohmann/json.hpp>
 
@@ -17,15 +17,17 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
-int Validate(const QStringList& options, const std::string& input, std::string& output)
+int Validate(std::vector<std::string> arguments, const std::string& input, std::string& output)
 {
     std::istringstream in(input);
     std::ostringstream out;
     std::ostringstream err;
-    const int code = RunCheckTool(options + QStringList{"validate", "-"}, in, out, err);
+    arguments.insert(arguments.end(), {"validate", "-"});
+    const int code = RunCheckTool(arguments, in, out, err);
     output = out.str();
     if (!err.str().empty() || (code != CheckExit::Valid && code != CheckExit::Problems)) {
         std::abort(); // a readable input is never a usage or I/O error

@@ -1,10 +1,10 @@
 // Arbitrary sequences of SetSettingValue and RemoveSetting, then the file's text:
 // it must parse back to exactly the document's names and values in insertion
 // order, HostAddress first, and agree with the table's rows.
-#include "globalize.h"
-#include "setting_names.h"
-#include "settings_catalogue.h"
-#include "settings_document.h"
+#include "i18n/globalize.h"
+#include "settings/setting_names.h"
+#include "settings/settings_catalogue.h"
+#include "settings/settings_document.h"
 
 #include <QString>
 

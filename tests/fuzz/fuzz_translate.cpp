@@ -1,5 +1,5 @@
 // Translate with arbitrary keys, markers and arguments.
-#include "globalize.h"
+#include "i18n/globalize.h"
 
 #include <cstddef>
 #include <cstdint>

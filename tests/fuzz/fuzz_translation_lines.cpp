@@ -1,7 +1,7 @@
 // Pairing of key and locale lines from arbitrary file contents: byte-order marks,
 // CR, LF, empty lines and invalid UTF-8. The input is the locale file, a NUL byte,
 // then the key file.
-#include "globalize_p.h"
+#include "i18n/globalize_p.h"
 
 #include <QBuffer>
 

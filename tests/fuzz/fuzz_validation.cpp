@@ -1,9 +1,9 @@
 // FindSetting and IsSettingValueInvalid with arbitrary names (any bytes) and values
 // (any UTF-16 code units, lone surrogates included). The input is the name, a NUL
 // byte, then the value's code units.
-#include "globalize.h"
-#include "settings_catalogue.h"
-#include "value_validation.h"
+#include "i18n/globalize.h"
+#include "settings/settings_catalogue.h"
+#include "settings/value_validation.h"
 
 #include <cstddef>
 #include <cstdint>

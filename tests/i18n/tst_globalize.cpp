@@ -1,4 +1,4 @@
-#include "globalize.h"
+#include "i18n/globalize.h"
 
 #include <QFile>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "globalize.h"
-#include "setting_names.h"
-#include "settings_catalogue.h"
-#include "value_validation.h"
+#include "i18n/globalize.h"
+#include "settings/setting_names.h"
+#include "settings/settings_catalogue.h"
+#include "settings/value_validation.h"
 
 #include <QTest>
 

@@ -3,11 +3,11 @@
 // Shared by the widget tests: the driver of modal dialogs (which run their own
 // event loop), a stand-in for the main window, and readers of what windows show.
 
-#include "setting_names.h"
-#include "settings_catalogue.h"
-#include "settings_document.h"
-#include "settings_table_host.h"
-#include "settingstablewidget.h"
+#include "settings/setting_names.h"
+#include "settings/settings_catalogue.h"
+#include "settings/settings_document.h"
+#include "dialogs/settings_table_host.h"
+#include "dialogs/settingstablewidget.h"
 
 #include <QApplication>
 #include <QFile>
@@ -114,7 +114,7 @@ public:
 
         catalogue = GetSettingsMap();
         SettingsJson = nullptr;
-        SetSettingValue(rows, SettingName::HostAddress, DefaultHostAddress);
+        SetSettingValue(rows, SettingName::HostAddress, "https://127.0.0.1:56569");
         for (const auto& [name, value] : extraRows) {
             SetSettingValue(rows, name, value);
         }

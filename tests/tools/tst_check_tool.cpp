@@ -1,7 +1,7 @@
-#include "globalize.h"
-#include "name_suggestions.h"
-#include "settings_catalogue.h"
-#include "settings_file_check.h"
+#include "i18n/globalize.h"
+#include "settings/name_suggestions.h"
+#include "settings/settings_catalogue.h"
+#include "settings/settings_file_check.h"
 
 #include <QTest>
 
@@ -92,7 +92,7 @@ private slots:
     {
         QFETCH(QByteArray, document);
         QFETCH(QString, expected);
-        QCOMPARE(Summary(CheckSettingsText(SettingsCatalogue(), document.toStdString())).join("; "), expected);
+        QCOMPARE(Summary(ReadSettingsText(SettingsCatalogue(), document.toStdString()).problems).join("; "), expected);
     }
 
     void suggestions_data()

@@ -18,9 +18,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "styling.h"
-#include "theme.h"
-#include "theme_linux_p.h"
+#include "ui/styling.h"
+#include "ui/theme.h"
+#include "ui/theme_linux_p.h"
 
 namespace {
 

@@ -3,6 +3,8 @@
 #include "tools/check/compose.h"
 #include "i18n/globalize.h"
 #include "i18n/locales.h"
+#include "settings/bounded_read.h"
+#include "settings/report_text.h"
 #include "settings/settings_file_check.h"
 #include "settings/settings_catalogue.h"
 #include "settings/settings_document.h"
@@ -10,6 +12,7 @@
 #include "i18n/translation_keys.h"
 
 #include <QStringDecoder>
+#include <QStringList>
 
 #include <algorithm>
 #include <array>
@@ -338,7 +341,7 @@ int Compose(const Invocation& invocation, std::ostream& out, std::ostream& err)
         pairs.emplace_back(Utf8(operand.left(equals)), Utf8(operand.mid(equals + 1)));
     }
     // The file is read as the program opens it; any problem validate would report
-    // refuses it, but for a missing HostAddress, which goes first as in the program.
+    // refuses it, but for a missing required setting, which goes first as in the program.
     std::vector<NameValue> opened;
     bool refused = false;
     if (invocation.from) {
@@ -351,7 +354,7 @@ int Compose(const Invocation& invocation, std::ostream& out, std::ostream& err)
         }
         SettingsFileContent content = ReadSettingsText(SettingsCatalogue(), input.bytes);
         for (const Problem& problem : content.problems) {
-            if (problem.kind != ProblemKind::MissingHostAddress) {
+            if (problem.kind != ProblemKind::MissingRequiredSetting) {
                 err << ProgramName << ": compose: " << Label(label) << ": " << ProblemText(problem, "member") << "\n";
                 refused = true;
             }
@@ -402,7 +405,7 @@ int List(const Invocation& invocation, std::ostream& out)
         for (const auto& [name, mapping] : catalogue) {
             list.push_back(Json{{"name", name},
                                 {"kind", KindName(mapping.kind)},
-                                {"rule", ValueRuleOf(name, mapping.kind).description},
+                                {"rule", ValueRuleOf(mapping).description},
                                 {"suggested", mapping.suggested},
                                 {"description", mapping.description}});
         }
@@ -414,7 +417,7 @@ int List(const Invocation& invocation, std::ostream& out)
     rows.push_back({Utf8(Globalize::Translate(TranslationKey::Name)), "Rule", "Suggested",
                     Utf8(Globalize::Translate(TranslationKey::Description))});
     for (const auto& [name, mapping] : catalogue) {
-        rows.push_back({name, ValueRuleOf(name, mapping.kind).shortName, mapping.suggested ? "yes" : "no", mapping.description});
+        rows.push_back({name, ValueRuleOf(mapping).shortName, mapping.suggested ? "yes" : "no", mapping.description});
     }
     std::array<std::size_t, 3> widths{};
     for (const auto& row : rows) {
@@ -508,15 +511,6 @@ int Run(const std::vector<std::string>& rawArguments, std::istream& in, std::ost
 }
 
 } // namespace
-
-int RunCheckTool(const QStringList& arguments, std::istream& in, std::ostream& out, std::ostream& err)
-{
-    std::vector<std::string> raw;
-    for (const QString& argument : arguments) {
-        raw.push_back(argument.toStdString());
-    }
-    return RunCheckTool(raw, in, out, err);
-}
 
 int RunCheckTool(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err)
 {

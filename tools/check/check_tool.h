@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QStringList>
-
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -13,11 +11,8 @@ inline constexpr int Problems = 1;
 inline constexpr int UsageOrIo = 2;
 } // namespace CheckExit
 
-// Runs the command-line tool on its arguments (without the program name).
-// Standard input is read from `in` ("validate -"), results go to `out`, messages
-// to `err`. Returns the exit code.
-int RunCheckTool(const QStringList& arguments, std::istream& in, std::ostream& out, std::ostream& err);
-
-// The same with the arguments' bytes as the system passed them, which need not be
-// UTF-8: compose refuses such text rather than write something else.
+// Runs the command-line tool on its arguments (without the program name), their
+// bytes as the system passed them, which need not be UTF-8: compose refuses such
+// text rather than write something else. Standard input is read from `in`
+// ("validate -"), results go to `out`, messages to `err`. Returns the exit code.
 int RunCheckTool(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err);

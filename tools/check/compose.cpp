@@ -1,6 +1,5 @@
 #include "tools/check/compose.h"
 
-#include "settings/setting_names.h"
 #include "settings/settings_document.h"
 
 ComposedSettings ComposeSettings(const SettingsMap& catalogue, const std::vector<NameValue>& pairs,
@@ -17,9 +16,9 @@ ComposedSettings ComposeSettings(const SettingsMap& catalogue, const std::vector
         return result;
     }
 
-    // As in the program: the document starts with HostAddress at its default (or
-    // with an opened file's settings), and setting a name again changes the value
-    // in place, so HostAddress stays first.
+    // As in the program: the document starts with the required settings at their
+    // defaults (or with an opened file's settings), and setting a name again changes
+    // the value in place, so they stay first.
     SettingsDocument document;
     document.Replace(opened);
     for (const auto& [name, value] : pairs) {

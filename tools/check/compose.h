@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/settings_file_check.h"
+#include "settings/member_checks.h"
 
 #include <nlohmann/json.hpp>
 
@@ -16,9 +16,9 @@ struct ComposedSettings {
 };
 
 // Builds the document that the program would export after the same entries in the
-// editor: HostAddress first with its default unless a pair sets it, then each pair
-// in order as the editor stores it (names in the catalogue's form, Boolean "1"/"0"
-// as "true"/"false"). Pairs the editor would refuse leave the document empty.
+// editor: the required settings first with their defaults unless a pair sets them,
+// then each pair in order as the editor stores it (names in the catalogue's form,
+// Boolean "1"/"0" as "true"/"false"). Pairs the editor would refuse leave the document empty.
 // With `opened` (the settings of a file as the program loads them) the document
 // starts from those instead: a pair replaces a value in place or is appended.
 ComposedSettings ComposeSettings(const SettingsMap& catalogue, const std::vector<NameValue>& pairs,

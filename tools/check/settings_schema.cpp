@@ -1,8 +1,6 @@
 #include "tools/check/settings_schema.h"
 
 #include "i18n/globalize.h"
-#include "settings/setting_names.h"
-#include "settings/settings_document.h"
 #include "i18n/translation_keys.h"
 
 #include <stdexcept>
@@ -42,6 +40,7 @@ nlohmann::ordered_json SettingsSchema(const SettingsMap& catalogue)
 {
     using Json = nlohmann::ordered_json;
     Json properties = Json::object();
+    Json required = Json::array();
     for (const auto& [name, mapping] : catalogue) {
         Json property = Json::object();
         if (!mapping.description.empty()) {
@@ -50,12 +49,13 @@ nlohmann::ordered_json SettingsSchema(const SettingsMap& catalogue)
         property["type"] = "string";
         // The editor refuses an empty value for every setting.
         property["minLength"] = 1;
-        const std::string pattern = SchemaPattern(ValueRuleOf(name, mapping.kind));
+        const std::string pattern = SchemaPattern(ValueRuleOf(mapping));
         if (!pattern.empty()) {
             property["pattern"] = pattern;
         }
-        if (name == SettingName::HostAddress) {
-            property["default"] = DefaultHostAddress;
+        if (mapping.required) {
+            property["default"] = mapping.defaultValue;
+            required.push_back(name);
         }
         if (mapping.kind == SettingValueKind::Boolean) {
             property["examples"] = Json::array({"true", "false"});
@@ -70,7 +70,7 @@ nlohmann::ordered_json SettingsSchema(const SettingsMap& catalogue)
         "Settings file of an unattended Orvane Print Agent installation: one string member per setting.";
     schema["type"] = "object";
     schema["properties"] = std::move(properties);
-    schema["required"] = Json::array({SettingName::HostAddress});
+    schema["required"] = std::move(required);
     schema["additionalProperties"] = false;
     return schema;
 }

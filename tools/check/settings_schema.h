@@ -15,5 +15,5 @@ std::string SchemaPattern(const SettingValueRule& rule);
 
 // JSON Schema (draft 2020-12) of the settings file: one string property per
 // catalogue setting with its description (in the loaded language) and its rule,
-// HostAddress required, no other members.
+// the required settings listed as required, no other members.
 nlohmann::ordered_json SettingsSchema(const SettingsMap& catalogue);

@@ -48,7 +48,7 @@ int main(int argc, char* argv[])
     out += "| Setting | Value rule | Offered | Description |\n";
     out += "|---|---|---|---|\n";
     for (const auto& [name, mapping] : catalogue) {
-        out += "| `" + name + "` | " + ValueRuleOf(name, mapping.kind).reference + " | " + (mapping.suggested ? "yes" : "no")
+        out += "| `" + name + "` | " + ValueRuleOf(mapping).reference + " | " + (mapping.suggested ? "yes" : "no")
             + " | " + Cell(mapping.description) + " |\n";
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
