@@ -56,4 +56,8 @@ inline const QString UnexportedChangesDescription = QStringLiteral("UnexportedCh
 inline const QString DontExport = QStringLiteral("DontExport");
 // Exporting to a pipe that no program reads from.
 inline const QString PipeWithoutReader = QStringLiteral("PipeWithoutReader");
+// Opening a pipe, socket or device instead of a settings file.
+inline const QString FileNotRegular = QStringLiteral("FileNotRegular");
+// A required setting the file holds with a value that was left out.
+inline const QString RequiredSettingReplaced = QStringLiteral("RequiredSettingReplaced");
 } // namespace TranslationKey
