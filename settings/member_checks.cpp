@@ -176,14 +176,19 @@ public:
     }
 
     // Every problem of the member at `index`, what is wrong with the name before
-    // what is wrong with the value.
-    std::vector<Problem> ProblemsOf(std::size_t index)
+    // what is wrong with the value; valid until the next call.
+    std::vector<Problem>& ProblemsOf(std::size_t index)
     {
-        std::vector<Problem> found;
-        AddEditorProblems(index, found);
-        AddFileProblems(index, found);
-        std::stable_partition(found.begin(), found.end(), [](const Problem& one) { return !IsValueProblem(one); });
-        return found;
+        found_.clear();
+        AddEditorProblems(index, found_);
+        AddFileProblems(index, found_);
+        // A member has a handful at most: sorted in place, keeping their order.
+        for (std::size_t i = 1; i < found_.size(); ++i) {
+            for (std::size_t k = i; k > 0 && IsValueProblem(found_[k - 1]) && !IsValueProblem(found_[k]); --k) {
+                std::swap(found_[k - 1], found_[k]);
+            }
+        }
+        return found_;
     }
 
 private:
@@ -219,8 +224,14 @@ private:
     void Explain(Problem& problem, const Member& member, SettingsMap::const_iterator entry, std::size_t firstIndex)
     {
         if (problem.kind == ProblemKind::DuplicateName) {
-            problem.detail = place_ + " " + std::to_string(firstIndex + 1) + " has the same name, "
-                + QuotedText(members_[firstIndex].name) + ".";
+            std::string& detail = problem.detail;
+            detail.reserve(place_.size() + 40);
+            detail += place_;
+            detail += ' ';
+            detail += std::to_string(firstIndex + 1);
+            detail += " has the same name, ";
+            detail += QuotedText(members_[firstIndex].name);
+            detail += '.';
         } else if (problem.kind == ProblemKind::UnknownName) {
             problem.suggestions = suggestions_.For(member.name);
             if (!problem.suggestions.empty()) {
@@ -258,6 +269,7 @@ private:
     const CatalogueIndex index_;
     const NameSuggestions suggestions_;
     const std::vector<std::uint32_t> firstOfName_;
+    std::vector<Problem> found_;
 };
 
 } // namespace

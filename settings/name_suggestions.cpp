@@ -102,6 +102,7 @@ NameSuggestions::NameSuggestions(const SettingsMap& catalogue)
 {
     for (const auto& entry : catalogue) {
         names_.push_back({entry.first, CharacterSet(entry.first)});
+        shortest_ = std::min(shortest_, entry.first.size());
     }
 }
 
@@ -114,10 +115,11 @@ std::vector<std::string> NameSuggestions::For(std::string_view typed) const
     std::string lower(typed);
     std::transform(lower.begin(), lower.end(), lower.begin(), AsciiLower);
     std::vector<std::pair<std::size_t, std::string>> near;
-    for (const Name& candidate : names_) {
-        const std::string& name = candidate.text;
+    // Each edit changes the length by one at most: a short text is near no name.
+    const std::size_t nearNames = typed.size() + tolerance < shortest_ ? 0 : names_.size();
+    for (std::size_t k = 0; k < nearNames; ++k) {
+        const std::string& name = names_[k].text;
         const std::size_t gap = name.size() > typed.size() ? name.size() - typed.size() : typed.size() - name.size();
-        // Each edit changes the length by one at most.
         if (gap <= tolerance) {
             const std::size_t distance = EditDistance(lower, name, tolerance);
             if (distance <= tolerance) {

@@ -30,4 +30,5 @@ private:
         std::uint64_t characters; // CharacterSet of the name
     };
     std::vector<Name> names_;
+    std::size_t shortest_ = kMaxSuggestedNameLength;
 };

@@ -3,6 +3,8 @@
 #include <QChar>
 #include <QString>
 
+#include <algorithm>
+
 namespace {
 
 // A byte that is not part of UTF-8 text, as a unit: this plus the byte, beyond
@@ -208,6 +210,12 @@ std::string VisibleUnits(const std::u32string& units)
     return shown;
 }
 
+// Printable ASCII without quote or backslash: the same in every form.
+bool IsPlainAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; });
+}
+
 } // namespace
 
 const char* ProblemCode(ProblemKind kind)
@@ -259,6 +267,9 @@ std::size_t Utf8PrefixLength(std::string_view text)
 
 std::string VisibleText(std::string_view text)
 {
+    if (IsPlainAscii(text)) {
+        return std::string(text);
+    }
     return VisibleUnits(Units(text, std::string_view::npos));
 }
 
@@ -269,6 +280,15 @@ QString VisibleText(const QString& text)
 
 std::string QuotedText(std::string_view text, std::size_t maxCharacters)
 {
+    // Most names and values need no escape.
+    if (text.size() <= maxCharacters && IsPlainAscii(text)) {
+        std::string quoted;
+        quoted.reserve(text.size() + 2);
+        quoted += '"';
+        quoted += text;
+        quoted += '"';
+        return quoted;
+    }
     bool complete = true;
     const std::u32string units = Units(text, maxCharacters, &complete);
     std::string quoted = "\"";

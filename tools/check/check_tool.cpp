@@ -197,18 +197,34 @@ std::int32_t LocaleIdOf(QString language)
     throw UsageError{"unknown language " + QuotedText(Utf8(language)) + "; use one of " + known};
 }
 
-std::string ProblemText(const Problem& problem, const std::string& place)
+// A problem as a line of text output says it, appended to `text`.
+void AppendProblemText(const Problem& problem, const char* place, std::string& text)
 {
-    std::string text;
     if (problem.kind == ProblemKind::MalformedJson || problem.kind == ProblemKind::NotUtf8) {
-        text = "line " + std::to_string(problem.line) + ", column " + std::to_string(problem.column) + ": ";
+        text += "line ";
+        text += std::to_string(problem.line);
+        text += ", column ";
+        text += std::to_string(problem.column);
+        text += ": ";
     } else if (problem.position > 0) {
-        text = place + " " + std::to_string(problem.position) + " " + QuotedText(problem.name) + ": ";
+        text += place;
+        text += ' ';
+        text += std::to_string(problem.position);
+        text += ' ';
+        text += QuotedText(problem.name);
+        text += ": ";
     }
     text += problem.message;
     if (!problem.detail.empty()) {
-        text += " " + problem.detail;
+        text += ' ';
+        text += problem.detail;
     }
+}
+
+std::string ProblemText(const Problem& problem, const char* place)
+{
+    std::string text;
+    AppendProblemText(problem, place, text);
     return text;
 }
 
@@ -350,7 +366,9 @@ int Validate(const Invocation& invocation, std::istream& in, std::ostream& out, 
                 text += first ? "\n" : ",\n";
                 AppendProblemJson(problem, text);
             } else {
-                text += label + ProblemText(problem, "member") + "\n";
+                text += label;
+                AppendProblemText(problem, "member", text);
+                text += '\n';
             }
             first = false;
             report.Written();
