@@ -20,7 +20,7 @@
 
 #include "styling.h"
 #include "theme.h"
-#include "theme_linux_p.h"
+#include "theme_p.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// Internals of the Linux theme source, exposed for the tests.
+// Colours that stand in for the desktop's, shared by the platforms' theme
+// sources and exposed for the tests.
 
 #include <QColor>
 
@@ -13,3 +14,7 @@ QColor DeriveAccentShade(const QColor& accent, UIColorType type);
 
 // The same kinds in Windows' default blue, used while the desktop names no accent.
 QColor DefaultAccentShade(UIColorType type);
+
+// Any kind without the desktop's help: white or black background and text for
+// the theme, the default accent's shades.
+QColor DefaultSystemColor(const UIColorType& type, const bool& dark);
