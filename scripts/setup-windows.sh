@@ -90,6 +90,9 @@ build_zstd() {
 build_qt() {
     local qt
     qt="$(source_dir qt6-base)"
+    # Without Direct2D the windows platform plugin still asked for a font database
+    # that QtGui builds only with it.
+    apply_patch "$qt" qtbase-no-direct2d.patch
     # Core, Gui, Widgets, Test and the windows platform plugin; the Debian source
     # has no wintab.h, hence no tablet support.
     third_party_cmake qtbase "$qt" \
@@ -136,7 +139,8 @@ build_poco() {
         -DENABLE_REDIS=OFF -DENABLE_PDF=OFF -DENABLE_UTIL=OFF -DENABLE_XML=OFF -DENABLE_JSON=OFF \
         -DENABLE_ZIP=OFF -DENABLE_ENCODINGS=OFF -DENABLE_PAGECOMPILER=OFF -DENABLE_PAGECOMPILER_FILE2PAGE=OFF \
         -DENABLE_APACHECONNECTOR=OFF -DENABLE_ACTIVERECORD=OFF -DENABLE_ACTIVERECORD_COMPILER=OFF \
-        -DENABLE_PROMETHEUS=OFF -DENABLE_DATA_SQLITE=OFF
+        -DENABLE_PROMETHEUS=OFF -DENABLE_DATA_SQLITE=OFF -DENABLE_DATA_ODBC=OFF -DENABLE_DATA_MYSQL=OFF \
+        -DENABLE_DATA_POSTGRESQL=OFF
 }
 
 build_small_libraries() {
@@ -155,7 +159,7 @@ status=0
 wait "$qt_job" || status=$?
 if [[ "$status" -ne 0 ]]; then
     echo "setup-windows: a build failed; logs: $log.*" >&2
-    tail -n 30 "$log".* >&2 || true
+    tail -n 5 "$log".* >&2 || true
     exit 1
 fi
 
