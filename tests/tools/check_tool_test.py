@@ -199,12 +199,12 @@ def schema(tool, scratch):
           "one property per catalogue setting")
 
     def verdicts(documents, prefix):  # validate's verdict on each document (text or JSON value)
-        paths = []
+        names = []  # relative: Windows takes at most 32767 characters of command line
         for document in documents:
-            paths.append(scratch / f"{prefix}-{len(paths)}.json")
-            paths[-1].write_bytes(document if isinstance(document, bytes)
-                                  else json.dumps(document, ensure_ascii=False).encode())
-        out = run(tool, ["validate", "--json", *map(str, paths)])[1]
+            names.append(f"{prefix}-{len(names)}.json")
+            (scratch / names[-1]).write_bytes(document if isinstance(document, bytes)
+                                              else json.dumps(document, ensure_ascii=False).encode())
+        out = run(tool, ["validate", "--json", *names], cwd=scratch)[1]
         return [entry["valid"] for entry in json.loads(out)["files"]]
 
     composed = [run(tool, ["compose", *arguments])[1] for arguments in (
