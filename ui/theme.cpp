@@ -5,7 +5,10 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QList>
+#include <QPalette>
 #include <QPointer>
+#include <QStyle>
+#include <QToolTip>
 #include <QWidget>
 
 #include <array>
@@ -90,6 +93,54 @@ QColor DefaultSystemColor(const UIColorType& type, const bool& dark)
     default:
         return DefaultAccentShade(type);
     }
+}
+
+// The palette for the roles the style sheets leave open: the table's empty area,
+// popups, the completer, the toolkit's own dialogs, tool tips. The colours are the
+// style sheets' own, so that both meet without a seam.
+QPalette ThemePalette(bool dark)
+{
+    const UIColorType highlightKind = dark ? UIColorType::AccentLight2 : UIColorType::AccentLight1;
+    const QColor highlight = GetSystemColor(highlightKind);
+    const QColor highlightedText = GetSystemColor(UIColorType::Background);
+    if (!dark) {
+        QPalette palette = QApplication::style()->standardPalette();
+        palette.setColor(QPalette::Active, QPalette::Highlight, highlight);
+        palette.setColor(QPalette::Inactive, QPalette::Highlight, highlight);
+        palette.setColor(QPalette::Active, QPalette::HighlightedText, highlightedText);
+        palette.setColor(QPalette::Inactive, QPalette::HighlightedText, highlightedText);
+        return palette;
+    }
+    const QColor window(0x20, 0x20, 0x20);
+    const QColor base(0x2B, 0x2B, 0x2B);
+    const QColor text(Qt::white);
+    const QColor dimmed(0x7F, 0x7F, 0x7F);
+    QPalette palette(text, QColor(0x2D, 0x2D, 0x2D), QColor(0x3C, 0x3C, 0x3C), QColor(0x14, 0x14, 0x14),
+                     QColor(0x26, 0x26, 0x26), text, text, base, window);
+    palette.setColor(QPalette::AlternateBase, QColor(0x22, 0x22, 0x22));
+    palette.setColor(QPalette::ToolTipBase, base);
+    palette.setColor(QPalette::ToolTipText, text);
+    palette.setColor(QPalette::PlaceholderText, QColor(0x9D, 0x9D, 0x9D));
+    palette.setColor(QPalette::Shadow, Qt::black);
+    palette.setColor(QPalette::Highlight, highlight);
+    palette.setColor(QPalette::HighlightedText, highlightedText);
+    palette.setColor(QPalette::Link, highlight);
+    palette.setColor(QPalette::LinkVisited, GetSystemColor(UIColorType::AccentLight3));
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText,
+                                           QPalette::HighlightedText, QPalette::PlaceholderText}) {
+        palette.setColor(QPalette::Disabled, role, dimmed);
+    }
+    palette.setColor(QPalette::Disabled, QPalette::Base, window);
+    palette.setColor(QPalette::Disabled, QPalette::Button, QColor(0x26, 0x26, 0x26));
+    palette.setColor(QPalette::Disabled, QPalette::Highlight, QColor(0x44, 0x44, 0x44));
+    return palette;
+}
+
+void ApplyThemePalette(const bool& dark)
+{
+    const QPalette palette = ThemePalette(dark);
+    QApplication::setPalette(palette);
+    QToolTip::setPalette(palette); // the tool tip keeps the palette it was first given
 }
 
 void BroadcastThemeChange()

@@ -4,6 +4,7 @@
 // sources and exposed for the tests.
 
 #include <QColor>
+#include <QPalette>
 
 #include "ui/theme.h"
 
@@ -18,3 +19,10 @@ QColor DefaultAccentShade(UIColorType type);
 // Any kind without the desktop's help: white or black background and text for
 // the theme, the default accent's shades.
 QColor DefaultSystemColor(const UIColorType& type, const bool& dark);
+
+// The palette for the roles the style sheets leave open (the table's empty area,
+// popups, the toolkit's own dialogs, tool tips), in the style sheets' colours.
+QPalette ThemePalette(bool dark);
+
+// Makes ThemePalette(dark) the application's and the tool tips' palette.
+void ApplyThemePalette(const bool& dark);

@@ -83,6 +83,8 @@ private:
             QCoreApplication::instance(),
             [this] {
                 pending_ = false;
+                // The palette first, so that the style sheets set next resolve against it.
+                ApplyThemePalette(IsDarkTheme());
                 BroadcastThemeChange();
             },
             Qt::QueuedConnection);
@@ -103,6 +105,7 @@ void StartThemeChangeWatcher()
     }
     installedFilter = new ThemeChangeFilter;
     app->installNativeEventFilter(installedFilter);
+    ApplyThemePalette(IsDarkTheme());
     // Removed with the application object, so that a later one can watch again
     // and no filter outlives the event dispatcher it is registered with.
     QObject::connect(app, &QObject::destroyed, [] {
