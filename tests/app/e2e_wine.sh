@@ -233,6 +233,8 @@ for row in 0:D 1:L 0:D 2:L 0:D -:L 0:D REG_QWORD:0:L 0:D REG_SZ:0:L REG_BINARY:0
     set_theme "${row%:*}"
     wine "$helper_path" theme-changed || fail "the helper could not announce the theme change"
     wait_shade "$main" 5 5 "${row##*:}" "AppsUseLightTheme ${row%:*}"
+    # The table's empty area takes its colour from the palette, not a style sheet.
+    wait_shade "$main" 430 400 "${row##*:}" "AppsUseLightTheme ${row%:*}, the table's empty area"
     [[ $row == 0:D && ! -f $work/dark-shot ]] && { shot "$main" main-window-dark; touch "$work/dark-shot"; }
 done
 pass "the open window follows the registry's theme value, announced by WM_SETTINGCHANGE"
