@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 
@@ -109,7 +111,16 @@ private slots:
         QCOMPARE(QString::fromUtf8(process.readAllStandardError()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
                  message.isEmpty() ? message : message + '\n');
         if (!finished) {
-            QCOMPARE(process.readAllStandardOutput(), QByteArray());
+            QList<QByteArray> lines = process.readAllStandardOutput().split('\n');
+#ifdef Q_OS_WIN
+            // A Windows without UISettings (wine, Windows 8.1) says so once, as a warning.
+            const auto colourWarning = [](const QByteArray& line) {
+                return line.contains("[warning] Theme: the system colours cannot be read");
+            };
+            QVERIFY(std::count_if(lines.cbegin(), lines.cend(), colourWarning) <= 1);
+            lines.erase(std::remove_if(lines.begin(), lines.end(), colourWarning), lines.end());
+#endif
+            QCOMPARE(lines.join('\n'), QByteArray());
         } else {
             QCOMPARE(process.exitStatus(), QProcess::NormalExit);
             QCOMPARE(process.exitCode(), 1);
