@@ -56,7 +56,17 @@ compose_to() { # file expected-exit expected-error-text
     else
         grep -qE -- "$3" "$work/err" || fail "compose -o $1: \"$3\" not in: $(cat "$work/err")"
     fi
-    [[ -z $(find "$(dirname "$1")" -name '*.tmp' 2>/dev/null) ]] || fail "compose -o $1 left a copy behind"
+    [[ -z $(find "$(dirname "$1")" -name '.silent-install-helper-*' 2>/dev/null) ]] ||
+        fail "compose -o $1 left a copy behind"
+}
+# The name of a copy for a write to file name $1 (FNV-1a of its bytes), ending in $2.
+copy_name() {
+    local hash=2166136261 i byte
+    for ((i = 0; i < ${#1}; i++)); do
+        printf -v byte '%d' "'${1:i:1}"
+        hash=$(((hash ^ byte) * 16777619 & 0xffffffff))
+    done
+    printf '.silent-install-helper-%08x-%s' "$hash" "$2"
 }
 earlier_kept() { [[ $(cat "$1") == "$earlier" ]] || fail "$2: the earlier file changed"; }
 
@@ -73,6 +83,17 @@ if [[ $mode == write ]]; then
     compose_to "$work/read-only.json" 2 "Access denied"
     earlier_kept "$work/read-only.json" "read-only file"
     pass "a read-only file is refused and kept"
+
+    # A killed write's copy goes with the next write once it is an hour old; a newer
+    # one may belong to a write still running.
+    touch -d '2 hours ago' "$work/$(copy_name replaced.json 00dead)"
+    touch "$work/$(copy_name replaced.json 00beef)"
+    wine "$target" compose -o "$(windows_path "$work/replaced.json")" SaveSpool=1 >"$work/out" 2>"$work/err" ||
+        fail "compose -o next to left-over copies: $(cat "$work/err")"
+    [[ $(cd "$work" && ls -A | grep -F .silent-install-helper-) == "$(copy_name replaced.json 00beef)" ]] ||
+        fail "left-over copies: $(cd "$work" && ls -A | grep -F .silent-install-helper- | tr '\n' ' ')"
+    rm -f "$work/$(copy_name replaced.json 00beef)"
+    pass "a left-over copy an hour old is removed by the next write, a newer one stays"
 
     compose_to "$work/missing/new.json" 2 "SaveJsonToWFile: Cannot open file."
     [[ ! -e $work/missing ]] || fail "the missing folder was created"
@@ -109,6 +130,15 @@ if [[ $mode == write ]]; then
         wine "$target" compose -o 'S:\new.json' SaveSpool=1 >"$work/out" 2>"$work/err" && fail "a new file on a full drive"
         [[ $(ls -A "$small" | sort | tr '\n' ' ') == "filler full.json " ]] || fail "a copy was left on the full drive"
         pass "a full drive: refused with the system's reason, the earlier file kept"
+        # No file can be made on it: written in place, the file would be cut to a fragment.
+        rm -f "$WINEPREFIX/dosdevices/s:"
+        umount "$small" && mount -t tmpfs -o size=8k,nr_inodes=2 sih-wine-full "$small" || fail "no tmpfs for the drive without inodes"
+        ln -sfn "$small" "$WINEPREFIX/dosdevices/s:"
+        echo "$earlier" >"$small/full.json"
+        wine "$target" compose -o 'S:\full.json' "WorkFolder=$(head -c 10000 /dev/zero | tr '\0' x)" \
+            >"$work/out" 2>"$work/err" && fail "a write to a drive without free inodes"
+        earlier_kept "$small/full.json" "drive without free inodes"
+        pass "a drive where no file can be made: refused, the earlier file kept"
     else
         echo "SKIP: no tmpfs could be mounted for the full drive"
     fi
