@@ -27,7 +27,11 @@ QString PlainToolTip(const QString& text)
     if (text.isEmpty()) {
         return {};
     }
-    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
+    // Rich text in a tool tip is wrapped at about half its width when it is short;
+    // a short line is kept whole, as a plain tool tip keeps it.
+    const bool line = text.size() <= 80 && !text.contains(QLatin1Char('\n'));
+    return (line ? QStringLiteral("<p style=\"white-space:pre\">") : QStringLiteral("<p style=\"white-space:pre-wrap\">"))
+        + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 QString ShownText(const QString& text, qsizetype length)

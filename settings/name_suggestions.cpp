@@ -96,12 +96,38 @@ std::uint64_t CharacterSet(std::string_view text)
     return set;
 }
 
+// How often each character occurs, letter case ignored: a letter or digit a bin of
+// its own, everything else one bin.
+std::array<std::uint8_t, 37> CharacterCounts(std::string_view text)
+{
+    std::array<std::uint8_t, 37> counts{};
+    for (const char c : text) {
+        const char lower = AsciiLower(c);
+        ++counts[lower >= 'a' && lower <= 'z' ? lower - 'a' : lower >= '0' && lower <= '9' ? 26 + lower - '0' : 36];
+    }
+    return counts;
+}
+
+// A lower bound of EditDistance, far cheaper: an edit adds or removes one
+// character at most, so the characters one text has more than the other, counted
+// either way, take at least that many edits (a swap changes none).
+std::size_t CountDistance(const std::array<std::uint8_t, 37>& a, const std::array<std::uint8_t, 37>& b)
+{
+    std::size_t more = 0;
+    std::size_t fewer = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        more += a[i] > b[i] ? a[i] - b[i] : 0;
+        fewer += b[i] > a[i] ? b[i] - a[i] : 0;
+    }
+    return std::max(more, fewer);
+}
+
 } // namespace
 
 NameSuggestions::NameSuggestions(const SettingsMap& catalogue)
 {
     for (const auto& entry : catalogue) {
-        names_.push_back({entry.first, CharacterSet(entry.first)});
+        names_.push_back({entry.first, CharacterSet(entry.first), CharacterCounts(entry.first)});
         shortest_ = std::min(shortest_, entry.first.size());
     }
 }
@@ -117,10 +143,11 @@ std::vector<std::string> NameSuggestions::For(std::string_view typed) const
     std::vector<std::pair<std::size_t, std::string>> near;
     // Each edit changes the length by one at most: a short text is near no name.
     const std::size_t nearNames = typed.size() + tolerance < shortest_ ? 0 : names_.size();
+    const auto typedCounts = CharacterCounts(typed);
     for (std::size_t k = 0; k < nearNames; ++k) {
         const std::string& name = names_[k].text;
         const std::size_t gap = name.size() > typed.size() ? name.size() - typed.size() : typed.size() - name.size();
-        if (gap <= tolerance) {
+        if (gap <= tolerance && CountDistance(typedCounts, names_[k].counts) <= tolerance) {
             const std::size_t distance = EditDistance(lower, name, tolerance);
             if (distance <= tolerance) {
                 near.emplace_back(distance, name);

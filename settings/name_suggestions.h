@@ -2,6 +2,7 @@
 
 #include "settings/settings_catalogue.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -27,7 +28,8 @@ public:
 private:
     struct Name {
         std::string text;
-        std::uint64_t characters; // CharacterSet of the name
+        std::uint64_t characters;           // which characters it holds
+        std::array<std::uint8_t, 37> counts; // how often each
     };
     std::vector<Name> names_;
     std::size_t shortest_ = kMaxSuggestedNameLength;
