@@ -45,13 +45,14 @@ NativePath DraggedSettingsFile(const QMimeData* data)
     if (!url.isLocalFile() || !url.toLocalFile().endsWith(QStringLiteral(".json"), Qt::CaseInsensitive)) {
         return {};
     }
-#ifdef _WIN32
-    return url.toLocalFile().toStdWString();
-#else
+#ifndef _WIN32
     // The file URL percent-encodes the name's bytes; decoded as bytes, a name that
-    // is not UTF-8 stays the name it is.
-    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+    // is not UTF-8 stays the name it is. A file on another host keeps its host.
+    if (url.host().isEmpty() || url.host() == QLatin1String("localhost")) {
+        return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+    }
 #endif
+    return NativePathOf(url.toLocalFile());
 }
 
 // Whether the row of this name may be removed: every row but a required setting's.

@@ -163,6 +163,35 @@ void AppendEscape(char32_t unit, std::string& out)
     }
 }
 
+// The two-character escapes of a quoted message, and with `json` those JSON adds;
+// false when the character has none.
+bool AppendShortEscape(char32_t unit, bool json, std::string& out)
+{
+    switch (unit) {
+    case '"':
+    case '\\':
+        out += {'\\', static_cast<char>(unit)};
+        return true;
+    case '\n':
+        out += "\\n";
+        return true;
+    case '\r':
+        out += "\\r";
+        return true;
+    case '\t':
+        out += "\\t";
+        return true;
+    case '\b':
+    case '\f':
+        if (json) {
+            out += unit == '\b' ? "\\b" : "\\f";
+        }
+        return json;
+    default:
+        return false;
+    }
+}
+
 bool IsLowerHex(char32_t c)
 {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
@@ -293,27 +322,13 @@ std::string QuotedText(std::string_view text, std::size_t maxCharacters)
     const std::u32string units = Units(text, maxCharacters, &complete);
     std::string quoted = "\"";
     for (const char32_t unit : units) {
-        switch (unit) {
-        case '"':
-        case '\\':
-            quoted += {'\\', static_cast<char>(unit)};
-            break;
-        case '\n':
-            quoted += "\\n";
-            break;
-        case '\r':
-            quoted += "\\r";
-            break;
-        case '\t':
-            quoted += "\\t";
-            break;
-        default:
-            if (MadeVisible(unit)) {
-                AppendEscape(unit, quoted);
-            } else {
-                AppendUtf8(unit, quoted);
-            }
-            break;
+        if (AppendShortEscape(unit, false, quoted)) {
+            continue;
+        }
+        if (MadeVisible(unit)) {
+            AppendEscape(unit, quoted);
+        } else {
+            AppendUtf8(unit, quoted);
         }
     }
     return quoted + (complete ? "\"" : "\"\xE2\x80\xA6");
@@ -349,40 +364,20 @@ void AppendJsonText(std::string_view text, std::string& out)
         const std::size_t length = Utf8SequenceLength(text, i);
         const char32_t unit = length == 0 ? char32_t(QChar::ReplacementCharacter) : DecodeUtf8(text.substr(i, length));
         i += length == 0 ? 1 : length;
-        switch (unit) {
-        case '"':
-        case '\\':
-            out += {'\\', static_cast<char>(unit)};
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (!MadeVisible(unit)) {
-                AppendUtf8(unit, out);
-            } else if (unit <= 0xFFFF) {
-                out += "\\u";
-                AppendHex(unit, 4, out);
-            } else {
-                // Beyond the first plane, JSON escapes a character as its UTF-16 pair.
-                out += "\\u";
-                AppendHex(QChar::highSurrogate(unit), 4, out);
-                out += "\\u";
-                AppendHex(QChar::lowSurrogate(unit), 4, out);
-            }
-            break;
+        if (AppendShortEscape(unit, true, out)) {
+            continue;
+        }
+        if (!MadeVisible(unit)) {
+            AppendUtf8(unit, out);
+        } else if (unit <= 0xFFFF) {
+            out += "\\u";
+            AppendHex(unit, 4, out);
+        } else {
+            // Beyond the first plane, JSON escapes a character as its UTF-16 pair.
+            out += "\\u";
+            AppendHex(QChar::highSurrogate(unit), 4, out);
+            out += "\\u";
+            AppendHex(QChar::lowSurrogate(unit), 4, out);
         }
     }
     out += '"';
