@@ -7,7 +7,6 @@
 #include "settings/settings_file_check.h"
 #include "i18n/translation_keys.h"
 
-
 #include <algorithm>
 #include <optional>
 #include <utility>
@@ -189,19 +188,13 @@ std::vector<FileProblemRow> NoticeRows(const SettingsFileContent& content, const
             added.push_back(&required);
         }
     }
-    // The members' lines that fit beside the lines of their own; a required setting
-    // whose member has no line of those needs one of its own.
-    std::vector<const RequiredSetting*> ownLine = added;
-    std::size_t members = 0;
-    for (std::size_t before = ownLine.size() + 1; before != ownLine.size();) {
-        before = ownLine.size();
-        members = std::min(shown.members.size(), MaxNoticeLines - ownLine.size());
-        ownLine.clear();
-        for (const RequiredSetting* required : added) {
-            const auto end = shown.members.begin() + static_cast<std::ptrdiff_t>(members);
-            if (std::none_of(shown.members.begin(), end, [&](const auto& one) { return OfSetting(one, required->name); })) {
-                ownLine.push_back(required);
-            }
+    // Room is kept for a line of each of them; one whose member has a line uses that.
+    const std::size_t members = std::min(shown.members.size(), MaxNoticeLines - added.size());
+    const auto shownEnd = shown.members.begin() + static_cast<std::ptrdiff_t>(members);
+    std::vector<const RequiredSetting*> ownLine;
+    for (const RequiredSetting* required : added) {
+        if (std::none_of(shown.members.begin(), shownEnd, [&](const auto& one) { return OfSetting(one, required->name); })) {
+            ownLine.push_back(required);
         }
     }
 
