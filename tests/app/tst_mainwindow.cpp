@@ -327,10 +327,11 @@ private slots:
                  (QStringList{"Problems in the settings file",
                               "hand-written.json\nThe valid settings of the file were loaded. The entries below "
                               "were left out, changed or added:",
-                              "EnableProxy|yes|Invalid configuration value.",
-                              "NoSuchSetting|1|Invalid configuration name.",
-                              "blockcopies|9|A setting with this name already exists.",
-                              "HttpTimeout|30|The value must be text in double quotes."}));
+                              "EnableProxy|yes|The value must be true, false, 1 or 0.",
+                              "NoSuchSetting|1|Unknown setting name.",
+                              "blockcopies|9|Entry 7 has the same name; this later entry was left out.",
+                              "HttpTimeout|30|This entry holds a number without quotes. The value must be text in "
+                              "double quotes."}));
         // Byte order puts "SNMP..." before "Save...".
         QCOMPARE(Names(), (QStringList{"BlockCopies", "HostAddress", "ReleaserAddress", "SNMPQueryInterval", "SaveSpool",
                                        "WorkFolder"}));
@@ -359,7 +360,7 @@ private slots:
         QCOMPARE(lines.size(), 2 + 501);
         QCOMPARE(lines.mid(2, 1) + lines.mid(501),
                  (QStringList{"HostAddress|https://127.0.0.1:56569|Missing from the file; added with its default value.",
-                              "Unknown498|1|Invalid configuration name.", "||Entries not shown: 101"}));
+                              "Unknown498|1|Unknown setting name.", "||Entries not shown: 101"}));
 
         Globalize::LoadLanguage(1031);
         const std::pair<QByteArray, QString> refused[] = {
