@@ -166,9 +166,9 @@ void StyleConfirmationForm(const ConfirmationForm& form)
 
 QString PlainToolTip(const QString& text)
 {
-    return text.isEmpty() ? QString()
-                          : QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped()
-            + QStringLiteral("</p>");
+    return text.isEmpty()
+        ? QString()
+        : QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 QString TranslatedText(const QString& key, const QStringList& arguments)

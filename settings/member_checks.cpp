@@ -145,8 +145,7 @@ private:
         } else if (problem.kind == ProblemKind::InvalidValue) {
             const auto entry = FindSetting(catalogue_, member.name);
             problem.rule = &ValueRuleOf(entry->second);
-            problem.detail = "Expected " + problem.rule->description + "; found "
-                + QuotedText(member.value) + ".";
+            problem.detail = "Expected " + problem.rule->description + "; found " + QuotedText(member.value) + ".";
         }
     }
 

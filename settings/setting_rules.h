@@ -23,7 +23,7 @@ struct SettingValueRule {
     std::string description; // one line ("digits only")
     std::string reference;   // the settings reference's Markdown, with an example
     QRegularExpression expression; // the pattern anchored, ready to match
-    QString messageKey;      // empty for a rule every value follows
+    QString messageKey;            // empty for a rule every value follows
 
     // True when the whole value follows the rule.
     bool Accepts(const QString& value) const;

@@ -361,7 +361,8 @@ private slots:
         QCOMPARE(before, std::string("{\"HostAddress\":\"https://127.0.0.1:56569\",\"SaveSpool\":\"true\"}"));
         QCOMPARE(lines.size(), 2 + 501);
         QCOMPARE(lines.mid(2, 1) + lines.mid(501),
-                 (QStringList{"HostAddress|https://127.0.0.1:56569|Missing from the file; added with its default value.",
+                 (QStringList{"HostAddress|https://127.0.0.1:56569|Missing from the file; added with its default "
+                              "value.",
                               "Unknown498|1|Unknown setting name.", "||Entries not shown: 101"}));
 
         Globalize::LoadLanguage(1031);
@@ -447,23 +448,26 @@ private slots:
                                            "This entry has no name.",
                                            "This entry holds a list instead of text. The value must be text in double "
                                            "quotes."}
-                            << "Name: HttpTimout. Value: 30. Problem: Unknown setting name. Did you mean “HttpTimeout”?";
-        QTest::newRow("de") << 1031
-                            << QStringList{"Unbekannter Einstellungsname. Meinten Sie „HttpTimeout“?",
-                                           "Eintrag 2 hat denselben Namen; dieser spätere Eintrag wurde ausgelassen.",
-                                           "Dieser Eintrag enthält true oder false ohne Anführungszeichen. Der Wert muss "
-                                           "ein Text in doppelten Anführungszeichen sein.",
-                                           "Dieser Eintrag hat keinen Namen.",
-                                           "Dieser Eintrag enthält eine Liste statt eines Textes. Der Wert muss ein Text "
-                                           "in doppelten Anführungszeichen sein."}
-                            << "Name: HttpTimout. Wert: 30. Problem: Unbekannter Einstellungsname. Meinten Sie "
-                               "„HttpTimeout“?";
+                            << "Name: HttpTimout. Value: 30. Problem: Unknown setting name. Did you mean "
+                               "“HttpTimeout”?";
+        QTest::newRow("de")
+            << 1031
+            << QStringList{"Unbekannter Einstellungsname. Meinten Sie „HttpTimeout“?",
+                           "Eintrag 2 hat denselben Namen; dieser spätere Eintrag wurde ausgelassen.",
+                           "Dieser Eintrag enthält true oder false ohne Anführungszeichen. Der Wert muss "
+                           "ein Text in doppelten Anführungszeichen sein.",
+                           "Dieser Eintrag hat keinen Namen.",
+                           "Dieser Eintrag enthält eine Liste statt eines Textes. Der Wert muss ein Text "
+                           "in doppelten Anführungszeichen sein."}
+            << "Name: HttpTimout. Wert: 30. Problem: Unbekannter Einstellungsname. Meinten Sie "
+               "„HttpTimeout“?";
         QTest::newRow("fr") << 1036
-                            << QStringList{"Nom de configuration inconnu. Vouliez-vous dire «\u00a0HttpTimeout\u00a0»\u202f?",
+                            << QStringList{"Nom de configuration inconnu. Vouliez-vous dire "
+                                           "«\u00a0HttpTimeout\u00a0»\u202f?",
                                            "L'entrée 2 porte le même nom\u202f; cette entrée, placée après elle, a été "
                                            "ignorée.",
-                                           "Cette entrée contient «\u00a0true\u00a0» ou «\u00a0false\u00a0» sans guillemets doubles. La "
-                                           "valeur doit être un texte entre guillemets doubles.",
+                                           "Cette entrée contient «\u00a0true\u00a0» ou «\u00a0false\u00a0» sans "
+                                           "guillemets doubles. La valeur doit être un texte entre guillemets doubles.",
                                            "Cette entrée n'a pas de nom.",
                                            "Cette entrée contient une liste au lieu d'un texte. La valeur doit être un "
                                            "texte entre guillemets doubles."}
@@ -479,8 +483,9 @@ private slots:
         Globalize::LoadLanguage(locale);
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("<h1>site<img src=x>.json"));
-        QVERIFY(WriteFile(path, "{\"HostAddress\": \"http://h:1\", \"BlockCopies\": \"5\", \"HttpTimout\": \"30\", \"blockcopies\": \"9\", "
-                                "\"SaveSpool\": true, \"\": \"1\", \"WorkFolder\": [1]}"));
+        QVERIFY(WriteFile(path,
+                          "{\"HostAddress\": \"http://h:1\", \"BlockCopies\": \"5\", \"HttpTimout\": \"30\", "
+                          "\"blockcopies\": \"9\", \"SaveSpool\": true, \"\": \"1\", \"WorkFolder\": [1]}"));
         window->OpenSettingsFile(path);
         auto* notice = qobject_cast<FileProblemsDialog*>(QApplication::activeModalWidget());
         QVERIFY(notice != nullptr);
@@ -492,11 +497,13 @@ private slots:
         QCOMPARE(shown.join('\n'), problems.join('\n'));
         QCOMPARE(table->item(4, 1)->text(), QStringLiteral("[\u2026]"));
         // No markup in the labels nor in the tool tips: the file name shows as written.
-        QVERIFY(notice->findChild<QLabel*>(QStringLiteral("lblFileProblemsInfo"))->text().startsWith("<h1>site<img src=x>.json\n"));
+        const QString info = notice->findChild<QLabel*>(QStringLiteral("lblFileProblemsInfo"))->text();
+        QVERIFY(info.startsWith("<h1>site<img src=x>.json\n"));
         for (QLabel* label : notice->findChildren<QLabel*>()) {
             QVERIFY(label->textFormat() == Qt::PlainText || label->text().isEmpty());
         }
-        QCOMPARE(table->item(0, 2)->toolTip(), "<p style=\"white-space:pre-wrap\">" + problems[0].toHtmlEscaped() + "</p>");
+        QCOMPARE(table->item(0, 2)->toolTip(),
+                 "<p style=\"white-space:pre-wrap\">" + problems[0].toHtmlEscaped() + "</p>");
 
         QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(table);
         QCOMPARE(reader->text(QAccessible::Name), notice->findChild<QLabel*>("lblFileProblemsTitle")->text());
@@ -516,14 +523,22 @@ private slots:
         QTest::addColumn<QString>("trace");
         // The offscreen screen is 800 x 600, a window's frame 4 pixels wider than the
         // window: the notice starts as wide as fits.
-        QTest::newRow("Tab walk") << "Tab,Down,Tab,Tab,Backtab" << "796x560|table 0|table 1|Close|table 1|Close";
-        QTest::newRow("Backtab first") << "Backtab,Backtab" << "796x560|Close|table 0";
-        QTest::newRow("Space on Close") << "Tab,Tab,Space" << "796x560|table 0|Close|closed";
-        QTest::newRow("Return on Close") << "Tab,Tab,Return" << "796x560|table 0|Close|closed";
-        QTest::newRow("Return in the table") << "Tab,Return" << "796x560|table 0|closed";
-        QTest::newRow("click, then Tab") << "click 3,Tab,Backtab" << "796x560|table 3|Close|table 3";
-        QTest::newRow("smaller than the least") << "300x200" << "796x560|560x380";
-        QTest::newRow("larger") << "1000x700,Tab" << "796x560|1000x700|table 0";
+        QTest::newRow("Tab walk") << "Tab,Down,Tab,Tab,Backtab"
+                                  << "796x560|table 0|table 1|Close|table 1|Close";
+        QTest::newRow("Backtab first") << "Backtab,Backtab"
+                                       << "796x560|Close|table 0";
+        QTest::newRow("Space on Close") << "Tab,Tab,Space"
+                                        << "796x560|table 0|Close|closed";
+        QTest::newRow("Return on Close") << "Tab,Tab,Return"
+                                         << "796x560|table 0|Close|closed";
+        QTest::newRow("Return in the table") << "Tab,Return"
+                                             << "796x560|table 0|closed";
+        QTest::newRow("click, then Tab") << "click 3,Tab,Backtab"
+                                         << "796x560|table 3|Close|table 3";
+        QTest::newRow("smaller than the least") << "300x200"
+                                                << "796x560|560x380";
+        QTest::newRow("larger") << "1000x700,Tab"
+                                << "796x560|1000x700|table 0";
     }
 
     void problemsNoticeKeysAndSize()
@@ -568,7 +583,7 @@ private slots:
                 // The selected row is the focus's look: shown only while the table has it.
                 const QModelIndexList selected = table->selectionModel()->selectedRows();
                 const QString row = selected.size() == 1 ? QString::number(selected[0].row()) : "-";
-                shown << (QApplication::focusWidget() == table ? "table " + row
+                shown << (QApplication::focusWidget() == table       ? "table " + row
                               : QApplication::focusWidget() == close ? "Close" + row.repeated(row != "-")
                                                                      : QApplication::focusWidget()->objectName());
             }
