@@ -67,6 +67,40 @@ endif()
 target_compile_options(silent-install-helper PRIVATE $<$<COMPILE_LANG_AND_ID:CXX,MSVC>:/utf-8>)
 target_compile_definitions(silent-install-helper PRIVATE NOMINMAX)
 
+# --- windeployqt ------------------------------------------------------------------
+
+# windeployqt: from the Qt6::windeployqt target, else from the bin folder of Qt6::qmake.
+function(sih_imported_location target out_var)
+    set(_location "")
+    if(TARGET ${target})
+        foreach(_property IMPORTED_LOCATION IMPORTED_LOCATION_RELEASE IMPORTED_LOCATION_RELWITHDEBINFO
+                          IMPORTED_LOCATION_MINSIZEREL IMPORTED_LOCATION_DEBUG)
+            get_target_property(_candidate ${target} ${_property})
+            if(_candidate)
+                set(_location "${_candidate}")
+                break()
+            endif()
+        endforeach()
+    endif()
+    set(${out_var} "${_location}" PARENT_SCOPE)
+endfunction()
+
+sih_imported_location(Qt6::windeployqt SIH_WINDEPLOYQT)
+if(NOT SIH_WINDEPLOYQT)
+    sih_imported_location(Qt6::qmake _sih_qmake)
+    if(_sih_qmake)
+        get_filename_component(_sih_qt_bin_dir "${_sih_qmake}" DIRECTORY)
+        find_program(SIH_WINDEPLOYQT_PROGRAM windeployqt HINTS "${_sih_qt_bin_dir}" NO_DEFAULT_PATH)
+        set(SIH_WINDEPLOYQT "${SIH_WINDEPLOYQT_PROGRAM}")
+    endif()
+endif()
+if(NOT SIH_WINDEPLOYQT)
+    # A Qt cross-built on Linux (scripts/setup-windows.sh) has no windeployqt: that
+    # build is for building and testing under wine, the shipping build is MSVC's.
+    message(STATUS "windeployqt not found: no install rules and no installer for this build")
+    return()
+endif()
+
 # --- Install and deployment -----------------------------------------------------
 
 # Flat layout under the prefix, as windeployqt and the installer expect: the
@@ -96,34 +130,6 @@ set(CMAKE_INSTALL_SYSTEM_RUNTIME_DESTINATION .)
 set(CMAKE_INSTALL_UCRT_LIBRARIES OFF)
 include(InstallRequiredSystemLibraries)
 
-# windeployqt: from the Qt6::windeployqt target, else from the bin folder of Qt6::qmake.
-function(sih_imported_location target out_var)
-    set(_location "")
-    if(TARGET ${target})
-        foreach(_property IMPORTED_LOCATION IMPORTED_LOCATION_RELEASE IMPORTED_LOCATION_RELWITHDEBINFO
-                          IMPORTED_LOCATION_MINSIZEREL IMPORTED_LOCATION_DEBUG)
-            get_target_property(_candidate ${target} ${_property})
-            if(_candidate)
-                set(_location "${_candidate}")
-                break()
-            endif()
-        endforeach()
-    endif()
-    set(${out_var} "${_location}" PARENT_SCOPE)
-endfunction()
-
-sih_imported_location(Qt6::windeployqt SIH_WINDEPLOYQT)
-if(NOT SIH_WINDEPLOYQT)
-    sih_imported_location(Qt6::qmake _sih_qmake)
-    if(_sih_qmake)
-        get_filename_component(_sih_qt_bin_dir "${_sih_qmake}" DIRECTORY)
-        find_program(SIH_WINDEPLOYQT_PROGRAM windeployqt HINTS "${_sih_qt_bin_dir}" NO_DEFAULT_PATH)
-        set(SIH_WINDEPLOYQT "${SIH_WINDEPLOYQT_PROGRAM}")
-    endif()
-endif()
-if(NOT SIH_WINDEPLOYQT)
-    message(FATAL_ERROR "windeployqt not found: neither Qt6::windeployqt nor Qt6::qmake gives its folder")
-endif()
 get_filename_component(SIH_QT_BIN_DIR "${SIH_WINDEPLOYQT}" DIRECTORY)
 message(STATUS "windeployqt: ${SIH_WINDEPLOYQT}")
 

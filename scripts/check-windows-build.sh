@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Cross-compiles the Qt-free Windows platform layer (theme, system colours,
-# WinSock, file replacement) with MinGW-w64 under strict warnings, parses
-# ui/theme_windows.cpp and compiles and examines the executable's resources.
-# Installs nothing.
+# The quick Windows check that needs no Windows libraries: cross-compiles the
+# Qt-free Windows platform layer (theme, system colours, WinSock, file
+# replacement) with MinGW-w64 under strict warnings, parses the Qt files that
+# call it against the host's Qt headers and compiles and examines the
+# executable's resources. Installs nothing. The whole program, built and run
+# under wine, is scripts/test-windows.sh.
 #
 # Usage: scripts/check-windows-build.sh [build-folder]   (default /tmp/sih-win-check)
 set -euo pipefail
@@ -34,15 +36,17 @@ compile settings/file_write_windows.cpp file_write_windows.o
 # Windows compiler against the host's Qt headers. Those are configured for
 # Linux, hence -Wno-attributes for their dllimport/export mismatch.
 if qt_includes="$(pkg-config --cflags-only-I Qt6Widgets 2>/dev/null)" && [[ -n "$qt_includes" ]]; then
-    echo "syntax-check ui/theme_windows.cpp against the host's Qt headers"
-    # shellcheck disable=SC2086 # the include flags are meant to split
-    "$cxx" "${flags[@]}" -Wno-attributes $qt_includes -fsyntax-only "$root/ui/theme_windows.cpp"
-    # The host's logging library is built for Linux threads; the call's shape is
+    # The host's logging library is built for Linux threads; the calls' shape is
     # all the parse needs of it.
     mkdir -p "$out/stub-include/spdlog"
     printf '%s\n' '#pragma once' 'namespace spdlog {' \
-        'template <typename... Args> void error(const char*, const Args&...) {}' '}' \
+        'template <typename... Args> void error(const char*, const Args&...) {}' \
+        'template <typename... Args> void warn(const char*, const Args&...) {}' '}' \
         >"$out/stub-include/spdlog/spdlog.h"
+    echo "syntax-check ui/theme_windows.cpp against the host's Qt headers"
+    # shellcheck disable=SC2086 # the include flags are meant to split
+    "$cxx" "${flags[@]}" -Wno-attributes $qt_includes -I"$out/stub-include" -fsyntax-only \
+        "$root/ui/theme_windows.cpp"
     echo "syntax-check app/fatal_error.cpp against the host's Qt headers"
     # shellcheck disable=SC2086
     "$cxx" "${flags[@]}" -Wno-attributes $qt_includes -I"$out/stub-include" -fsyntax-only \

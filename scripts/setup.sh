@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build, run and test the program.
 # Idempotent: packages already present are left alone.
+# Usage: setup.sh [extra package list]   (scripts/packages-windows.txt for the Windows build)
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$here/packages.txt")
+mapfile -t wanted < <(grep -hvE '^\s*(#|$)' "$here/packages.txt" ${1:+"$1"})
 
 missing=()
 for package in "${wanted[@]}"; do

@@ -2,9 +2,12 @@
 # Sets up, builds and runs every test through CTest: first the normal build, then
 # a second build of the whole suite with AddressSanitizer, UndefinedBehaviorSanitizer
 # and LeakSanitizer (clang), which also runs each fuzzer for a short, bounded time.
-# SIH_SKIP_SANITIZERS=1 runs the first part only. Both stages always run, so one
-# failure does not hide the other's results; the exit code is non-zero if either
-# failed, and each stage's elapsed time is printed.
+# SIH_SKIP_SANITIZERS=1 runs the first part only. When the Windows toolchain is
+# cached (scripts/setup-windows.sh), a third stage builds the Windows program and
+# runs its tests under wine (scripts/test-windows.sh); without the cache it says
+# so in one line, since building the toolchain takes about an hour. Every stage
+# always runs, so one failure does not hide another's results; the exit code is
+# non-zero if any failed, and each stage's elapsed time is printed.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -56,6 +59,14 @@ sanitized() {
 stage "normal build and tests" normal "$@"
 if [ "${SIH_SKIP_SANITIZERS:-0}" != 1 ]; then
     stage "sanitizer build and tests" sanitized "$@"
+fi
+
+# shellcheck source=scripts/windows-env.sh
+source "$root/scripts/windows-env.sh"
+if [ -f "$SIH_WINDOWS_PREFIX/.complete" ]; then
+    stage "Windows build and tests under wine" bash "$root/scripts/test-windows.sh" "$@"
+else
+    echo "== Windows build and tests under wine: skipped, no cached Windows toolchain (bash scripts/setup-windows.sh builds it once, about an hour)"
 fi
 
 echo "== total: $((SECONDS - start)) s"

@@ -97,8 +97,37 @@ HANDLE CreateSibling(const std::wstring& target, std::wstring& name)
     return INVALID_HANDLE_VALUE;
 }
 
+// Puts the complete copy `name` in place of the existing `target`, which keeps its
+// attributes and security; 0 or the reason it failed. ReplaceFileW can stop
+// halfway, and without a backup name it may then have removed the target: with
+// one, every failure leaves the earlier file under its own name or the backup's.
+DWORD ReplaceWithCopy(const std::wstring& target, const std::wstring& name)
+{
+    std::wstring backup;
+    Handle reserved(CreateSibling(target, backup));
+    if (!reserved.Valid()) {
+        return GetLastError();
+    }
+    reserved.Close();
+    if (ReplaceFileW(target.c_str(), name.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                     nullptr)) {
+        DeleteFileW(backup.c_str());
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    // The earlier file was renamed to the backup and the copy could not follow.
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2
+        && !MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        return error; // the backup is all that is left of the earlier file: it stays
+    }
+    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        DeleteFileW(backup.c_str());
+    }
+    return error;
+}
+
 // Writes the copy and puts it in place of `target` (replacing the existing file
-// when `replace`, keeping its attributes and security); the copy is gone afterwards.
+// when `replace`); the copy is gone afterwards.
 FileWriteResult CompleteCopy(Handle& copy, const std::wstring& name, const std::string& bytes,
                              const std::wstring& target, const bool replace)
 {
@@ -108,10 +137,9 @@ FileWriteResult CompleteCopy(Handle& copy, const std::wstring& name, const std::
     }
     copy.Close();
     if (error == 0) {
-        const BOOL moved = replace ? ReplaceFileW(target.c_str(), name.c_str(), nullptr,
-                                                  REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-                                   : MoveFileExW(name.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
-        if (!moved) {
+        if (replace) {
+            error = ReplaceWithCopy(target, name);
+        } else if (!MoveFileExW(name.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
             error = GetLastError();
         }
     }

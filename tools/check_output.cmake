@@ -1,5 +1,6 @@
-# Runs TOOL and fails when its output differs from the committed EXPECTED file.
-execute_process(COMMAND "${TOOL}" OUTPUT_VARIABLE actual RESULT_VARIABLE result)
+# Runs TOOL (through EMULATOR, if given) and fails when its output differs from the
+# committed EXPECTED file.
+execute_process(COMMAND ${EMULATOR} "${TOOL}" OUTPUT_VARIABLE actual RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "${TOOL} failed: ${result}")
 endif()

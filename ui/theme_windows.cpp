@@ -4,6 +4,7 @@
 // The Windows calls themselves live in ui/win32/win_theme.cpp, which is Qt-free.
 
 #include "ui/theme.h"
+#include "ui/theme_p.h"
 
 #include "ui/win32/win_theme.h"
 
@@ -18,18 +19,34 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <spdlog/spdlog.h>
+
 #include <windows.h>
+
+#include <atomic>
 
 bool IsDarkTheme()
 {
     return WinAppsUseDarkTheme();
 }
 
-// A WinRtError (a std::runtime_error carrying the HRESULT) propagates to the caller.
+// Where Windows cannot hand out UISettings (Windows 8 and 8.1, Server Core,
+// locked-down images, wine) the tool stays usable in the default accent colours;
+// the registry's theme still applies. Each call asks again, so a refusal that
+// passes is followed; it is logged once.
 QColor GetSystemColor(const UIColorType& type)
 {
-    const WinColor color = WinGetUIColor(static_cast<int>(type));
-    return QColor(color.r, color.g, color.b, color.a);
+    try {
+        const WinColor color = WinGetUIColor(static_cast<int>(type));
+        return QColor(color.r, color.g, color.b, color.a);
+    } catch (const WinRtError& error) {
+        static std::atomic<bool> reported{false};
+        if (!reported.exchange(true)) {
+            spdlog::warn("Theme: the system colours cannot be read, the default accent colours are used: {}",
+                         error.what());
+        }
+        return DefaultSystemColor(type, IsDarkTheme());
+    }
 }
 
 namespace {
@@ -66,6 +83,8 @@ private:
             QCoreApplication::instance(),
             [this] {
                 pending_ = false;
+                // The palette first, so that the style sheets set next resolve against it.
+                ApplyThemePalette(IsDarkTheme());
                 BroadcastThemeChange();
             },
             Qt::QueuedConnection);
@@ -86,6 +105,7 @@ void StartThemeChangeWatcher()
     }
     installedFilter = new ThemeChangeFilter;
     app->installNativeEventFilter(installedFilter);
+    ApplyThemePalette(IsDarkTheme());
     // Removed with the application object, so that a later one can watch again
     // and no filter outlives the event dispatcher it is registered with.
     QObject::connect(app, &QObject::destroyed, [] {

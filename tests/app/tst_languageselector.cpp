@@ -96,9 +96,13 @@ private slots:
         QTest::mouseClick(Child<QPushButton>("btnSelect"), Qt::LeftButton);
         QVERIFY(!selector->isVisible());
         QCOMPARE(MainWindowTexts(), texts);
+#ifndef Q_OS_WIN // Windows ships no toolkit translations: its own save dialog speaks the system's language.
         const QString label = QCoreApplication::translate("QFileDialog", "File &name:");
         QVERIFY2(fileNameLabel.isEmpty() ? label != QStringLiteral("File &name:") : label == fileNameLabel,
                  qPrintable(label));
+#else
+        Q_UNUSED(fileNameLabel);
+#endif
         // The selector itself was built in English and stays so.
         QCOMPARE(Child<QPushButton>("btnSelect")->text(), QStringLiteral("Select"));
     }

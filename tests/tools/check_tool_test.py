@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Runs the built silent-install-helper-check as a user or a script would.
-Usage: check_tool_test.py cli|schema <path-to-silent-install-helper-check>
+Usage: check_tool_test.py cli|schema <path-to-silent-install-helper-check> [emulator...]
   cli     exit codes, reports in every language and as JSON, pipes and hostile input;
   schema  the printed JSON Schema must accept what `validate` accepts, and only that.
 """
@@ -17,6 +17,7 @@ PROGRAM = "silent-install-helper-check"
 DEFAULT_HOST = "https://127.0.0.1:56569"
 
 failures = []
+EMULATOR = sys.argv[3:]  # wine for a Windows build
 
 
 def check(condition, message):
@@ -28,7 +29,7 @@ def check(condition, message):
 def run(tool, arguments, stdin=b"", stdout=subprocess.PIPE, cwd=None, **options):
     # stdin: bytes to send, or a file to read (None: this process's own).
     source = {"input": stdin} if isinstance(stdin, bytes) else {"stdin": stdin}
-    result = subprocess.run([tool, *arguments], **source, stdout=stdout, stderr=subprocess.PIPE,
+    result = subprocess.run([*EMULATOR, tool, *arguments], **source, stdout=stdout, stderr=subprocess.PIPE,
                             cwd=cwd, timeout=60, **options)
     return result.returncode, result.stdout or b"", result.stderr
 
@@ -211,12 +212,12 @@ def schema(tool, scratch):
           "one property per catalogue setting")
 
     def verdicts(documents, prefix):  # validate's verdict on each document (text or JSON value)
-        paths = []
+        names = []  # relative: Windows takes at most 32767 characters of command line
         for document in documents:
-            paths.append(scratch / f"{prefix}-{len(paths)}.json")
-            paths[-1].write_bytes(document if isinstance(document, bytes)
-                                  else json.dumps(document, ensure_ascii=False).encode())
-        out = run(tool, ["validate", "--json", *map(str, paths)])[1]
+            names.append(f"{prefix}-{len(names)}.json")
+            (scratch / names[-1]).write_bytes(document if isinstance(document, bytes)
+                                              else json.dumps(document, ensure_ascii=False).encode())
+        out = run(tool, ["validate", "--json", *names], cwd=scratch)[1]
         return [entry["valid"] for entry in json.loads(out)["files"]]
 
     composed = [run(tool, ["compose", *arguments])[1] for arguments in (
@@ -264,7 +265,7 @@ def schema(tool, scratch):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 3 or sys.argv[1] not in ("cli", "schema"):
+    if len(sys.argv) < 3 or sys.argv[1] not in ("cli", "schema"):
         sys.exit(__doc__)
     with tempfile.TemporaryDirectory(prefix="sih-check-tool-") as scratch:
         {"cli": cli, "schema": schema}[sys.argv[1]](os.path.abspath(sys.argv[2]), Path(scratch))

@@ -20,7 +20,7 @@
 
 #include "ui/styling.h"
 #include "ui/theme.h"
-#include "ui/theme_linux_p.h"
+#include "ui/theme_p.h"
 
 namespace {
 

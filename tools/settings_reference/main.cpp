@@ -8,6 +8,11 @@
 #include <exception>
 #include <string>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
 // Table cells must not break the Markdown row.
@@ -51,6 +56,10 @@ int main(int argc, char* argv[])
         out += "| `" + name + "` | " + ValueRuleOf(mapping).reference + " | " + (mapping.suggested ? "yes" : "no")
             + " | " + Cell(mapping.description) + " |\n";
     }
+#ifdef _WIN32
+    // The committed reference has LF line ends, whichever system generates it.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     std::fwrite(out.data(), 1, out.size(), stdout);
     return 0;
 }
