@@ -68,3 +68,13 @@ void SetupConfirmationForm(QWidget* window, const ConfirmationForm& form, const 
 
 // The form's style sheets for the current theme.
 void StyleConfirmationForm(const ConfirmationForm& form);
+
+// Text from a file, a path, a value or the system, for a tool tip: shown as written,
+// blanks and line ends kept, never read as markup (a tool tip takes text that looks
+// like HTML for HTML, and would load the images it names). Empty for empty text.
+QString PlainToolTip(const QString& text);
+
+// The text of `key` in the loaded language, {1}, {2}, ... replaced by the arguments
+// in one pass: an argument is never taken for a key (as the catalogue's own
+// arguments are) nor for a placeholder.
+QString TranslatedText(const QString& key, const QStringList& arguments = {});

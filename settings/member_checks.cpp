@@ -134,6 +134,7 @@ private:
     void Explain(Problem& problem, const Member& member, std::size_t firstIndex)
     {
         if (problem.kind == ProblemKind::DuplicateName) {
+            problem.firstPosition = static_cast<int>(firstIndex + 1);
             problem.detail = place_ + " " + std::to_string(firstIndex + 1) + " has the same name, "
                 + firstOfName_.QuotedFirst(members_) + ".";
         } else if (problem.kind == ProblemKind::UnknownName) {
@@ -143,8 +144,8 @@ private:
             }
         } else if (problem.kind == ProblemKind::InvalidValue) {
             const auto entry = FindSetting(catalogue_, member.name);
-            problem.detail = "Expected " + ValueRuleOf(entry->second).description + "; found "
-                + QuotedText(member.value) + ".";
+            problem.rule = &ValueRuleOf(entry->second);
+            problem.detail = "Expected " + problem.rule->description + "; found " + QuotedText(member.value) + ".";
         }
     }
 
@@ -161,8 +162,9 @@ private:
             }
         }
         if (member.type != MemberType::String) {
-            found.push_back(
+            Problem& problem = found.emplace_back(
                 Found(index, ProblemKind::NonStringValue, "Expected a JSON string; found " + FoundValue(member) + "."));
+            problem.foundType = member.type;
         }
     }
 
