@@ -14,13 +14,15 @@ class FileProblemsDialog;
 struct FileProblemRow {
     QString name;
     QString value;
-    QString problem; // in the user's language where a text exists
-    QString detail;  // further explanation for the tool tip; may be empty
+    QString problem; // what is wrong and what to do, in the user's language
+    QString detail;  // more of it for the tool tip, in the user's language; may be empty
 };
 
 // The notice after opening a settings file: what was left out or changed, or why
 // nothing was loaded. Like the export notice it is modal and shows itself without a
-// nested event loop; it belongs to its parent and is deleted when closed.
+// nested event loop; it belongs to its parent and is deleted when closed. Unlike
+// the other notices it can be resized: a file may have many problems. The table is
+// one stop of Tab, and the row it is on is selected while it has the focus.
 class FileProblemsDialog : public QDialog {
     Q_OBJECT
 
@@ -33,9 +35,15 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ApplyStyle();
+    void FillTable(const std::vector<FileProblemRow>& rows);
+    void FitColumns();
 
     std::unique_ptr<Ui::FileProblemsDialog> ui;
+    // What the name and value columns' texts need, measured once.
+    int nameWidth = 0;
+    int valueWidth = 0;
 };

@@ -6,8 +6,10 @@
 #include "settings/settings_catalogue.h"
 #include "settings/settings_file_check.h"
 #include "i18n/translation_keys.h"
+#include "dialogs/window_utils.h"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 #include <utility>
 
@@ -22,13 +24,7 @@ QString FromUtf8(std::string_view text)
 
 QString Text(const QString& key, const QStringList& arguments = {})
 {
-    // Filled here rather than by the catalogue, which would replace an argument
-    // that happens to be a key (a setting name such as ReleaserAddress) by its text.
-    QString text = Globalize::Translate(key);
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        text.replace(QLatin1Char('{') + QString::number(i + 1) + QLatin1Char('}'), arguments.at(i));
-    }
-    return text;
+    return TranslatedText(key, arguments);
 }
 
 QString TooLargeText()
@@ -44,22 +40,80 @@ SettingsFileOpening Refused(const NativePath& path, const QString& message)
     return opening;
 }
 
-// What the notice says of a member's problems: the editor's texts where the rule
-// is the editor's, texts of its own for the rest. A member whose only problem is
-// its letter case was loaded under the catalogue's spelling.
+// The sentence that says what is wrong with a member that is not text.
+QString NotTextText(MemberType found)
+{
+    switch (found) {
+    case MemberType::Number:
+        return Text(TranslationKey::ValueIsNumber);
+    case MemberType::Boolean:
+        return Text(TranslationKey::ValueIsLiteral);
+    case MemberType::Null:
+        return Text(TranslationKey::ValueIsNull);
+    case MemberType::Object:
+        return Text(TranslationKey::ValueIsObject);
+    case MemberType::Array:
+        return Text(TranslationKey::ValueIsArray);
+    case MemberType::String:
+        break;
+    }
+    return {};
+}
+
+// "Unknown setting name.", with the nearest names the catalogue has.
+QString UnknownNameText(const std::vector<std::string>& suggestions)
+{
+    QStringList names;
+    for (const std::string& name : suggestions) {
+        names << FromUtf8(name);
+    }
+    static const QString* const Suggest[] = {&TranslationKey::SuggestOneName, &TranslationKey::SuggestTwoNames,
+                                             &TranslationKey::SuggestThreeNames};
+    QString text = Text(TranslationKey::UnknownSettingName);
+    if (!names.isEmpty()) {
+        text += QLatin1Char(' ') + Text(*Suggest[std::min<std::size_t>(names.size(), std::size(Suggest)) - 1], names);
+    }
+    return text;
+}
+
+// What the notice says of one problem of a member, in the user's language: what
+// is wrong with the entry and what it must be. Empty for letter case alone.
+QString ProblemText(const Problem& problem)
+{
+    switch (problem.kind) {
+    case ProblemKind::EmptyNameAndValue:
+        return Text(TranslationKey::EntryEmpty);
+    case ProblemKind::EmptyName:
+        return Text(TranslationKey::EntryWithoutName);
+    case ProblemKind::EmptyValue:
+        return Text(TranslationKey::EntryWithoutValue);
+    case ProblemKind::DuplicateName:
+        return Text(TranslationKey::DuplicateEntry, {QString::number(problem.firstPosition)});
+    case ProblemKind::UnknownName:
+        return UnknownNameText(problem.suggestions);
+    case ProblemKind::NonStringValue:
+        return NotTextText(problem.foundType) + QLatin1Char(' ') + Text(TranslationKey::ValueNotText);
+    case ProblemKind::InvalidValue:
+        if (problem.rule != nullptr && !problem.rule->messageKey.isEmpty()) {
+            return Text(problem.rule->messageKey);
+        }
+        break;
+    case ProblemKind::NameCase:
+        return {};
+    default:
+        break;
+    }
+    return FromUtf8(problem.message);
+}
+
+// What the notice says of a member's problems side by side. A member whose only
+// problem is its letter case was loaded under the catalogue's spelling.
 QString ProblemText(const std::vector<const Problem*>& problems)
 {
     QStringList texts;
     for (const Problem* problem : problems) {
-        switch (problem->kind) {
-        case ProblemKind::NameCase:
-            break;
-        case ProblemKind::NonStringValue:
-            texts << Text(TranslationKey::ValueNotText);
-            break;
-        default:
-            texts << FromUtf8(problem->message);
-            break;
+        if (const QString text = ProblemText(*problem); !text.isEmpty()) {
+            texts << text;
         }
     }
     if (texts.isEmpty() && !problems.empty()) {
@@ -72,6 +126,22 @@ QString ProblemText(const std::vector<const Problem*>& problems)
         }
     }
     return texts.join(QLatin1Char(' '));
+}
+
+// A value as the notice's value column shows it: a value that is not a string
+// as JSON writes it, so that an empty cell means an empty string.
+QString ShownValue(const Member& member)
+{
+    switch (member.type) {
+    case MemberType::Null:
+        return QStringLiteral("null");
+    case MemberType::Object:
+        return QStringLiteral("{\u2026}");
+    case MemberType::Array:
+        return QStringLiteral("[\u2026]");
+    default:
+        return FromUtf8(member.value);
+    }
 }
 
 // The file's bytes, or the notice that refuses it: unreadable, not a regular file
@@ -155,15 +225,10 @@ FileProblemRow MemberRow(const SettingsFileContent& content, const std::vector<c
         const auto member = static_cast<std::size_t>(first.position - 1);
         row.name = FromUtf8(first.name);
         if (member < content.members.size()) {
-            row.value = FromUtf8(content.members[member].value);
+            row.value = ShownValue(content.members[member]);
         }
     }
     row.problem = ProblemText(same);
-    for (const Problem* each : same) {
-        if (!each->detail.empty()) {
-            row.detail += (row.detail.isEmpty() ? QString() : QStringLiteral("\n")) + FromUtf8(each->detail);
-        }
-    }
     return row;
 }
 

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStringListModel>
@@ -195,4 +196,20 @@ void StyleConfirmationForm(const ConfirmationForm& form)
         }
     }
     SetPrimaryButtonStyle(form.confirm);
+}
+
+QString TranslatedText(const QString& key, const QStringList& arguments)
+{
+    static const QRegularExpression placeholder(QStringLiteral("\\{(\\d+)\\}"));
+    const QString text = Globalize::Translate(key);
+    QString filled;
+    qsizetype done = 0;
+    for (const QRegularExpressionMatch& match : placeholder.globalMatch(text)) {
+        const qsizetype index = match.captured(1).toLongLong() - 1;
+        if (index >= 0 && index < arguments.size()) {
+            filled += text.mid(done, match.capturedStart() - done) + arguments.at(index);
+            done = match.capturedEnd();
+        }
+    }
+    return filled + text.mid(done);
 }

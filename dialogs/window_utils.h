@@ -82,3 +82,8 @@ void SetupConfirmationForm(QWidget* window, const ConfirmationForm& form, const 
 
 // The form's style sheets for the current theme.
 void StyleConfirmationForm(const ConfirmationForm& form);
+
+// The text of `key` in the loaded language, {1}, {2}, ... replaced by the arguments
+// in one pass: an argument is never taken for a key (as the catalogue's own
+// arguments are) nor for a placeholder.
+QString TranslatedText(const QString& key, const QStringList& arguments = {});

@@ -56,6 +56,26 @@ inline const QString UnexportedChangesDescription = QStringLiteral("UnexportedCh
 inline const QString DontExport = QStringLiteral("DontExport");
 // Exporting to a pipe that no program reads from.
 inline const QString PipeWithoutReader = QStringLiteral("PipeWithoutReader");
+// The problems notice: what is wrong with an entry of an opened file, and what to do.
+inline const QString EntryWithoutName = QStringLiteral("EntryWithoutName");
+inline const QString EntryWithoutValue = QStringLiteral("EntryWithoutValue");
+inline const QString EntryEmpty = QStringLiteral("EntryEmpty");
+inline const QString UnknownSettingName = QStringLiteral("UnknownSettingName");
+inline const QString SuggestOneName = QStringLiteral("SuggestOneName");
+inline const QString SuggestTwoNames = QStringLiteral("SuggestTwoNames");
+inline const QString SuggestThreeNames = QStringLiteral("SuggestThreeNames");
+inline const QString DuplicateEntry = QStringLiteral("DuplicateEntry");
+inline const QString RuleAddress = QStringLiteral("RuleAddress");
+inline const QString RuleInteger = QStringLiteral("RuleInteger");
+inline const QString RuleZeroToTwenty = QStringLiteral("RuleZeroToTwenty");
+inline const QString RuleDecimal = QStringLiteral("RuleDecimal");
+inline const QString RuleBoolean = QStringLiteral("RuleBoolean");
+inline const QString ValueIsNumber = QStringLiteral("ValueIsNumber");
+inline const QString ValueIsLiteral = QStringLiteral("ValueIsLiteral");
+inline const QString ValueIsNull = QStringLiteral("ValueIsNull");
+inline const QString ValueIsObject = QStringLiteral("ValueIsObject");
+inline const QString ValueIsArray = QStringLiteral("ValueIsArray");
+inline const QString ProblemRowAccessible = QStringLiteral("ProblemRowAccessible");
 // Opening a pipe, socket or device instead of a settings file.
 inline const QString FileNotRegular = QStringLiteral("FileNotRegular");
 // A required setting the file holds with a value that was left out.

@@ -4,8 +4,9 @@
 # drives it with xdotool and captures every window into docs/screenshots/: the
 # language selector (also with its list open), the main window, the editor with its
 # completion list and with a validation message, the remove confirmation, the save
-# dialog, the export notice, and the question on closing with changes that were not
-# exported (also in German, dark).
+# dialog, the export notice, the question on closing with changes that were not
+# exported (also in German, dark), and the notice after opening a file with problems
+# in English, German and French.
 #
 # Usage: scripts/screenshots.sh [build-folder]   (default ./build, built if needed)
 set -euo pipefail
@@ -20,6 +21,21 @@ mkdir -p "$out"
 
 work="$(mktemp -d)"
 pids=()
+# A hand-written file with one entry of each kind of problem, and no HostAddress.
+printf '%s\n' '{' \
+    '  "ReleaserAddress": "https://releaser.example.com:8443/print",' \
+    '  "ContingencyPrinterCache": "25",' \
+    '  "HttpTimout": "30",' \
+    '  "BlockCopies": "5",' \
+    '  "blockcopies": "9",' \
+    '  "HttpTimeout": 30,' \
+    '  "SaveSpool": "yes",' \
+    '  "enableproxy": "true",' \
+    '  "WorkFolder": "",' \
+    '  "": "1",' \
+    '  "EnabledDriverList": null,' \
+    '  "Comment": "Built for site A by the print team; see https://wiki.example.com/print/agents/site-a/settings"' \
+    '}' >"$work/problems.json"
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     rm -rf "$work"
@@ -161,24 +177,59 @@ CONF
     kill "$app" 2>/dev/null || true
     wait "$app" 2>/dev/null || true
 
-    # The same question in German (the fourth language of the list), once, in the dark theme.
+    # The notice after opening a file with problems, in English, German and French
+    # (the first, fourth and fifth languages of the list), the first row reached with Tab.
+    shoot_notice 0 "$out/open-problems-en-$theme.png"
+    shoot_notice 3 "$out/open-problems-de-$theme.png"
+    shoot_notice 4 "$out/open-problems-fr-$theme.png"
+
+    # The question in German, once, in the dark theme.
     [ "$theme" = dark ] || return 0
-    HOME="$work/home-$theme" "$build/app/silent-install-helper" &
+    start_in_language 3
+    add_setting SaveSpool 1
+    shoot_question "$out/unexported-changes-de.png"
+    kill "$app" 2>/dev/null || true
+}
+
+# Starts the program (with the arguments after the first), picks the language $1
+# places down the selector's list and sets main to the main window.
+start_in_language() {
+    local downs="$1" keys=() i
+    shift
+    HOME="$work/home-$theme" "$build/app/silent-install-helper" "$@" &
     app=$!
     pids+=("$app")
     selector="$(timeout 10 xdotool search --sync --onlyvisible --name 'Silent Install Helper' | head -1)"
     sleep 0.5
-    xdotool mousemove --window "$selector" 200 105 click 1
-    sleep 0.7
-    xdotool key Down Down Down Return
-    sleep 0.3
+    if [ "$downs" -gt 0 ]; then
+        xdotool mousemove --window "$selector" 200 105 click 1
+        sleep 0.7
+        for ((i = 0; i < downs; i++)); do keys+=(Down); done
+        xdotool key "${keys[@]}" Return
+        sleep 0.3
+    fi
     xdotool windowfocus --sync "$selector" key Return
     wait_for 10 bash -c "xdotool search --onlyvisible --name 'Silent Install Helper' | grep -vx $selector"
     main="$(xdotool search --onlyvisible --name 'Silent Install Helper' | grep -vx "$selector" | head -1)"
     xdotool windowfocus --sync "$main"
-    add_setting SaveSpool 1
-    shoot_question "$out/unexported-changes-de.png"
+}
+
+# Opens problems.json in the language $1 places down the list and captures the
+# notice into file $2, its first row reached with Tab.
+shoot_notice() {
+    start_in_language "$1" "$work/problems.json"
+    wait_for 10 bash -c "[ \$(xdotool search --onlyvisible --name 'Silent Install Helper' | grep -vx $selector | wc -l) -ge 2 ]"
+    local notice width window
+    for window in $(xdotool search --onlyvisible --name 'Silent Install Helper' | grep -vx "$selector"); do
+        width="$(xdotool getwindowgeometry --shell "$window" | sed -n 's/^WIDTH=//p')"
+        [ "$width" -gt 860 ] && notice="$window"
+    done
+    xdotool windowfocus --sync "$notice" key Tab
+    xdotool mousemove --window "$notice" 1270 790
+    sleep 0.5
+    import -window "$notice" "$2"
     kill "$app" 2>/dev/null || true
+    wait "$app" 2>/dev/null || true
 }
 
 # Asks the main window to close as a window manager's close button does and

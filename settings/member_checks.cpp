@@ -224,6 +224,7 @@ private:
     void Explain(Problem& problem, const Member& member, SettingsMap::const_iterator entry, std::size_t firstIndex)
     {
         if (problem.kind == ProblemKind::DuplicateName) {
+            problem.firstPosition = static_cast<int>(firstIndex + 1);
             std::string& detail = problem.detail;
             detail.reserve(place_.size() + 40);
             detail += place_;
@@ -238,8 +239,8 @@ private:
                 problem.detail = "Did you mean " + QuotedList(problem.suggestions) + "?";
             }
         } else if (problem.kind == ProblemKind::InvalidValue) {
-            problem.detail = "Expected " + ValueRuleOf(entry->second).description + "; found "
-                + QuotedText(member.value) + ".";
+            problem.rule = &ValueRuleOf(entry->second);
+            problem.detail = "Expected " + problem.rule->description + "; found " + QuotedText(member.value) + ".";
         }
     }
 
@@ -256,8 +257,9 @@ private:
             }
         }
         if (member.type != MemberType::String) {
-            found.push_back(
+            Problem& problem = found.emplace_back(
                 Found(index, ProblemKind::NonStringValue, "Expected a JSON string; found " + FoundValue(member) + "."));
+            problem.foundType = member.type;
         }
     }
 

@@ -3,6 +3,7 @@
 // What a report says of a problem: its record, its stable code, and names and
 // values quoted so that no file content can pass for report text.
 
+#include "settings/json_members.h"
 #include "settings/setting_rules.h"
 
 #include <QString>
@@ -25,6 +26,10 @@ struct Problem {
     std::vector<std::string> suggestions; // UnknownName: nearest catalogue names
     int line = 0;         // MalformedJson, NotUtf8: where reading stopped, counted from 1
     int column = 0;       // in characters
+    // What a text in the user's language needs besides the kind (the detail is English):
+    int firstPosition = 0;                     // DuplicateName: the first member of that name
+    const SettingValueRule* rule = nullptr;    // InvalidValue: the rule the value breaks
+    MemberType foundType = MemberType::String; // NonStringValue: what the value is
 };
 
 // Each problem handed over as it is found, so that a file with very many problems

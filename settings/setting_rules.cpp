@@ -4,35 +4,39 @@
 
 namespace {
 
-SettingValueRule MakeRule(QString pattern, std::string shortName, std::string description, std::string reference)
+SettingValueRule MakeRule(QString pattern, std::string shortName, std::string description, std::string reference,
+                          QString messageKey = {})
 {
     // anchoredPattern adds \A and \z around the rule: a bare "$" would also accept a
     // value that ends in a line feed, which must never reach the exported file.
     QRegularExpression expression(QRegularExpression::anchoredPattern(pattern));
     expression.optimize();
-    return {std::move(pattern), std::move(shortName), std::move(description), std::move(reference),
-            std::move(expression)};
+    return {std::move(pattern),   std::move(shortName),  std::move(description),
+            std::move(reference), std::move(expression), std::move(messageKey)};
 }
 
 struct Rules {
-    SettingValueRule address = MakeRule(
-        QStringLiteral("https?://[a-zA-Z0-9.-]+:\\d+"), "address",
-        "http:// or https:// address with host and port, nothing after the port",
-        "`http://` or `https://` address with host and port, no path (`https://10.0.0.5:56569`)");
+    SettingValueRule address =
+        MakeRule(QStringLiteral("https?://[a-zA-Z0-9.-]+:\\d+"), "address",
+                 "http:// or https:// address with host and port, nothing after the port",
+                 "`http://` or `https://` address with host and port, no path (`https://10.0.0.5:56569`)",
+                 TranslationKey::RuleAddress);
     SettingValueRule text = MakeRule({}, "text", "any text", "any text");
-    SettingValueRule integer = MakeRule(QStringLiteral("\\d+"), "integer", "digits only",
-                                        "whole number, digits only (leading zeros allowed)");
+    SettingValueRule integer =
+        MakeRule(QStringLiteral("\\d+"), "integer", "digits only", "whole number, digits only (leading zeros allowed)",
+                 TranslationKey::RuleInteger);
     SettingValueRule zeroToTwenty =
         MakeRule(QStringLiteral("0|1?\\d|20"), "integer 0-20", "whole number from 0 to 20, no leading zeros",
-                 "whole number from 0 to 20, no leading zeros");
-    SettingValueRule decimal =
-        MakeRule(QStringLiteral("\\d+\\.\\d+"), "decimal", "digits, a dot, digits", "digits, a dot, digits (`1.5`)");
+                 "whole number from 0 to 20, no leading zeros", TranslationKey::RuleZeroToTwenty);
+    SettingValueRule decimal = MakeRule(QStringLiteral("\\d+\\.\\d+"), "decimal", "digits, a dot, digits",
+                                        "digits, a dot, digits (`1.5`)", TranslationKey::RuleDecimal);
     // Letter case spelt out rather than a case-insensitive match, which would
     // also take look-alikes such as "fal\u017Fe" (long s) that the agent cannot read.
     SettingValueRule boolean =
         MakeRule(QStringLiteral("[Tt][Rr][Uu][Ee]|[Ff][Aa][Ll][Ss][Ee]|0|1"), "boolean",
                  "true, false, 1 or 0, in any letter case",
-                 "`true`, `false`, `1` or `0`, any letter case (`1`/`0` are written as `true`/`false`)");
+                 "`true`, `false`, `1` or `0`, any letter case (`1`/`0` are written as `true`/`false`)",
+                 TranslationKey::RuleBoolean);
 };
 
 const Rules& AllRules()

@@ -16,13 +16,15 @@
 
 // The rule of a setting's value. The pattern is regular-expression text that must
 // match the whole value (it carries no anchors); an empty pattern accepts every
-// value. The texts are English.
+// value. The texts are English; the message key names the sentence that tells a
+// user what the value must be, in the loaded language.
 struct SettingValueRule {
     QString pattern;
     std::string shortName;   // a word or two, for tables ("integer 0-20")
     std::string description; // one line ("digits only")
     std::string reference;   // the settings reference's Markdown, with an example
     QRegularExpression expression; // the pattern anchored, ready to match
+    QString messageKey;            // empty for a rule every value follows
 
     // True when the whole value follows the rule.
     bool Accepts(const QString& value) const;

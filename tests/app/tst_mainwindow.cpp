@@ -11,10 +11,12 @@
 #include "app/silentinstallhelperwindow.h"
 #include "dialogs/unexportedchangesdialog.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QDir>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -338,7 +340,7 @@ private slots:
         const QString opened = folder.filePath(QStringLiteral("hand-written.json"));
         QVERIFY(WriteFile(opened, "{\n  \"ReleaserAddress\": \"https://releaser.example.com:8443\",\n"
                                   "  \"HostAddress\": \"https://10.0.0.5:56569\",\n  \"EnableProxy\": \"yes\",\n"
-                                  "  \"SaveSpool\": \"0\",\n  \"NoSuchSetting\": \"1\",\n  \"SNMPQueryInterval\": \"30\",\n"
+                                  "  \"SaveSpool\": \"0\",\n  \"HttpTimout\": \"1\",\n  \"SNMPQueryInterval\": \"30\",\n"
                                   "  \"BlockCopies\": \"007\",\n  \"blockcopies\": \"9\",\n  \"HttpTimeout\": 30,\n"
                                   "  \"WorkFolder\": \"C:\\\\Orvane\\\\\u00c4rbeit\\t/x\"\n}"));
         window->OpenSettingsFile(NativePathOf(opened));
@@ -346,10 +348,11 @@ private slots:
                  (QStringList{"Problems in the settings file",
                               "hand-written.json\nThe valid settings of the file were loaded. The entries below "
                               "were left out, changed or added:",
-                              "EnableProxy|yes|Invalid configuration value.",
-                              "NoSuchSetting|1|Invalid configuration name.",
-                              "blockcopies|9|A setting with this name already exists.",
-                              "HttpTimeout|30|The value must be text in double quotes."}));
+                              "EnableProxy|yes|The value must be true, false, 1 or 0.",
+                              "HttpTimout|1|Unknown setting name. Did you mean “HttpTimeout”?",
+                              "blockcopies|9|Entry 7 has the same name; this later entry was left out.",
+                              "HttpTimeout|30|This entry holds a number without quotes. The value must be text in "
+                              "double quotes."}));
         // Byte order puts "SNMP..." before "Save...".
         QCOMPARE(Names(), (QStringList{"BlockCopies", "HostAddress", "ReleaserAddress", "SNMPQueryInterval", "SaveSpool",
                                        "WorkFolder"}));
@@ -368,8 +371,9 @@ private slots:
         QVERIFY(WriteFile(opened, "{\"HostAddress\": \"ftp://h\", \"SaveSpool\": \"1\"}"));
         window->OpenSettingsFile(NativePathOf(opened));
         QCOMPARE(NoticeLines(QApplication::activeModalWidget()).mid(2),
-                 QStringList{"HostAddress|ftp://h|Invalid configuration value. Its default value was added instead: "
-                             "https://127.0.0.1:56569"});
+                 QStringList{"HostAddress|ftp://h|The value must be an http:// or https:// address with host and port and "
+                             "nothing after the port, such as https://10.0.0.5:56569. Its default value was added "
+                             "instead: https://127.0.0.1:56569"});
 
 #ifndef _WIN32
         // The file name is shown as plain text, made visible; a name that is not UTF-8 is opened as given.
@@ -398,8 +402,9 @@ private slots:
         QCOMPARE(before, std::string("{\"HostAddress\":\"https://127.0.0.1:56569\",\"SaveSpool\":\"true\"}"));
         QCOMPARE(lines.size(), 2 + 501);
         QCOMPARE(lines.mid(2, 1) + lines.mid(501),
-                 (QStringList{"HostAddress|https://127.0.0.1:56569|Missing from the file; added with its default value.",
-                              "Unknown498|1|Invalid configuration name.", "||Entries not shown: 101"}));
+                 (QStringList{"HostAddress|https://127.0.0.1:56569|Missing from the file; added with its default "
+                              "value.",
+                              "Unknown498|1|Unknown setting name.", "||Entries not shown: 101"}));
 
         Globalize::LoadLanguage(1031);
         const std::pair<QByteArray, QString> refused[] = {
@@ -495,6 +500,157 @@ private slots:
                                             "\"2\",\r\n    \"SaveSpool\": \"true\"\r\n}\r\n"));
         QCOMPARE(Names(), (QStringList{"BlockCopies", "HostAddress", "SaveSpool"}));
         QVERIFY(RunWithModal([this] { window->close(); }, {}) == false && !window->isVisible());
+    }
+
+    // The notice says what is wrong with each entry in the user's language (English:
+    // openedFiles), and a screen reader reads a row's name, value and problem from
+    // any of its cells.
+    void problemsNoticeTexts_data()
+    {
+        QTest::addColumn<int>("locale");
+        QTest::addColumn<QStringList>("problems");
+        QTest::addColumn<QString>("spoken"); // the description of the first row's value cell
+        QTest::newRow("de")
+            << 1031
+            << QStringList{"Unbekannter Einstellungsname. Meinten Sie „HttpTimeout“?",
+                           "Eintrag 2 hat denselben Namen; dieser spätere Eintrag wurde ausgelassen.",
+                           "Dieser Eintrag enthält true oder false ohne Anführungszeichen. Der Wert muss "
+                           "ein Text in doppelten Anführungszeichen sein.",
+                           "Dieser Eintrag hat keinen Namen.",
+                           "Dieser Eintrag enthält eine Liste statt eines Textes. Der Wert muss ein Text "
+                           "in doppelten Anführungszeichen sein."}
+            << "Name: HttpTimout. Wert: 30. Problem: Unbekannter Einstellungsname. Meinten Sie "
+               "„HttpTimeout“?";
+        QTest::newRow("fr") << 1036
+                            << QStringList{"Nom de configuration inconnu. Vouliez-vous dire "
+                                           "«\u00a0HttpTimeout\u00a0»\u202f?",
+                                           "L'entrée 2 porte le même nom\u202f; cette entrée, placée après elle, a été "
+                                           "ignorée.",
+                                           "Cette entrée contient «\u00a0true\u00a0» ou «\u00a0false\u00a0» sans "
+                                           "guillemets doubles. La valeur doit être un texte entre guillemets doubles.",
+                                           "Cette entrée n'a pas de nom.",
+                                           "Cette entrée contient une liste au lieu d'un texte. La valeur doit être un "
+                                           "texte entre guillemets doubles."}
+                            << "Nom\u00a0: HttpTimout. Valeur\u00a0: 30. Problème\u00a0: Nom de configuration inconnu. "
+                               "Vouliez-vous dire «\u00a0HttpTimeout\u00a0»\u202f?";
+    }
+
+    void problemsNoticeTexts()
+    {
+        QFETCH(int, locale);
+        QFETCH(QStringList, problems);
+        QFETCH(QString, spoken);
+        Globalize::LoadLanguage(locale);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("site &amp; more.json"));
+        QVERIFY(WriteFile(path,
+                          "{\"HostAddress\": \"http://h:1\", \"BlockCopies\": \"5\", \"HttpTimout\": \"30\", "
+                          "\"blockcopies\": \"9\", \"SaveSpool\": true, \"\": \"1\", \"WorkFolder\": [1], "
+                          "\"<img src=\\\"/dev/zero\\\">\": \"1\"}"));
+        window->OpenSettingsFile(NativePathOf(path));
+        auto* notice = qobject_cast<FileProblemsDialog*>(QApplication::activeModalWidget());
+        QVERIFY(notice != nullptr);
+        auto* table = notice->findChild<QTableWidget*>(QStringLiteral("tblProblems"));
+        QStringList shown;
+        for (int row = 0; row < table->rowCount() - 1; ++row) {
+            shown << table->item(row, 2)->text();
+        }
+        QCOMPARE(shown.join('\n'), problems.join('\n'));
+        QCOMPARE(table->item(4, 1)->text(), QStringLiteral("[\u2026]"));
+        // No markup in the labels nor in the tool tips: the file name shows as written.
+        for (QLabel* label : notice->findChildren<QLabel*>()) {
+            QVERIFY(label->textFormat() == Qt::PlainText || label->text().isEmpty());
+        }
+        QCOMPARE(table->item(5, 0)->toolTip(),
+                 "<p style=\"white-space:pre\">&lt;img src=&quot;/dev/zero&quot;&gt;</p>");
+
+        QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(table);
+        QCOMPARE(reader->text(QAccessible::Name), notice->findChild<QLabel*>("lblFileProblemsTitle")->text());
+        QAccessibleInterface* cell = reader->tableInterface()->cellAt(0, 1);
+        QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("30"));
+        QCOMPARE(cell->text(QAccessible::Description), spoken);
+        notice->close();
+    }
+
+    // The notice's keyboard walk and size. Each step is a key, "click N" on row N,
+    // or a size to resize to; the trace starts with the size the notice opened at
+    // and gives after each step where the focus is (the table with its selected
+    // row), "closed", or the notice's size.
+    void problemsNoticeKeysAndSize_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("trace");
+        // The offscreen screen is 800 x 600, a window's frame 4 pixels wider than the
+        // window: the notice starts as wide as fits.
+        QTest::newRow("Tab walk") << "Tab,Down,Tab,Tab,Backtab"
+                                  << "796x560|table 0|table 1|Close|table 1|Close";
+        QTest::newRow("Backtab first") << "Backtab,Backtab"
+                                       << "796x560|Close|table 0";
+        QTest::newRow("Space on Close") << "Tab,Tab,Space"
+                                        << "796x560|table 0|Close|closed";
+        QTest::newRow("Return on Close") << "Tab,Tab,Return"
+                                         << "796x560|table 0|Close|closed";
+        QTest::newRow("Return in the table") << "Tab,Return"
+                                             << "796x560|table 0|closed";
+        QTest::newRow("click, then Tab") << "click 3,Tab,Backtab"
+                                         << "796x560|table 3|Close|table 3";
+        QTest::newRow("smaller than the least") << "300x200"
+                                                << "796x560|560x380";
+        QTest::newRow("larger") << "1000x700,Tab"
+                                << "796x560|1000x700|table 0";
+    }
+
+    void problemsNoticeKeysAndSize()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, trace);
+        QTemporaryDir folder;
+        QByteArray file("{");
+        for (int i = 0; i < 30; ++i) {
+            file += "\"Unknown" + QByteArray::number(i) + "\": \"" + QByteArray(i * 3, 'v') + "\",";
+        }
+        QVERIFY(WriteFile(folder.filePath("many.json"), file + "\"HostAddress\": \"https://h:1\"}"));
+        window->OpenSettingsFile(NativePathOf(folder.filePath("many.json")));
+        QPointer<QWidget> notice = QApplication::activeModalWidget();
+        QVERIFY(qobject_cast<FileProblemsDialog*>(notice) != nullptr && Activate(*notice));
+        auto* table = notice->findChild<QTableWidget*>(QStringLiteral("tblProblems"));
+        auto* close = notice->findChild<QPushButton*>(QStringLiteral("btnClose"));
+        QStringList shown{QStringLiteral("%1x%2").arg(notice->width()).arg(notice->height())};
+        for (const QString& step : steps.split(',')) {
+            const QStringList size = step.split('x');
+            if (size.size() == 2) {
+                notice->resize(size[0].toInt(), size[1].toInt());
+                QApplication::processEvents();
+                shown << QStringLiteral("%1x%2").arg(notice->width()).arg(notice->height());
+            } else if (step.startsWith(QLatin1String("click"))) {
+                const QRect cell = table->visualRect(table->model()->index(step.mid(6).toInt(), 2));
+                QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+            } else {
+                const QKeySequence key(step);
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key(key[0].key()), key[0].keyboardModifiers());
+            }
+            if (size.size() == 2) {
+                // Rows of one line, the problem column to the table's edge, Close below it.
+                QVERIFY(table->verticalHeader()->sectionResizeMode(0) == QHeaderView::Fixed && !table->wordWrap());
+                QCOMPARE(table->horizontalHeader()->sectionViewportPosition(2) + table->columnWidth(2),
+                         table->viewport()->width());
+                QVERIFY(table->mapTo(notice, table->rect().bottomLeft()).y() < close->y()
+                        && notice->rect().contains(close->geometry()));
+            } else if (!notice || !notice->isVisible()) {
+                shown << QStringLiteral("closed");
+            } else {
+                // The selected row is the focus's look: shown only while the table has it.
+                const QModelIndexList selected = table->selectionModel()->selectedRows();
+                const QString row = selected.size() == 1 ? QString::number(selected[0].row()) : "-";
+                shown << (QApplication::focusWidget() == table       ? "table " + row
+                              : QApplication::focusWidget() == close ? "Close" + row.repeated(row != "-")
+                                                                     : QApplication::focusWidget()->objectName());
+            }
+        }
+        QCOMPARE(shown.join('|'), trace);
+        if (notice) {
+            notice->close();
+        }
     }
 
     // Closing asks only while the rows differ from what was built, opened or last
