@@ -269,8 +269,7 @@ std::vector<FileProblemRow> NoticeRows(const SettingsFileContent& content, const
                                         [&](const Member& member) { return EqualsIgnoringAsciiCase(member.name, required->name); });
         rows.push_back({FromUtf8(required->name), FromUtf8(required->defaultValue),
                         inFile ? Text(TranslationKey::RequiredSettingReplaced, {FromUtf8(required->defaultValue)})
-                               : Text(TranslationKey::RequiredSettingAdded),
-                        {}});
+                               : Text(TranslationKey::RequiredSettingAdded)});
     }
     std::vector<bool> noted(added.size());
     for (std::size_t index = 0; index < members; ++index) {
@@ -291,7 +290,7 @@ std::vector<FileProblemRow> NoticeRows(const SettingsFileContent& content, const
     }
     const std::size_t more = shown.more + shown.members.size() - members;
     if (more > 0) {
-        rows.push_back({{}, {}, Text(TranslationKey::MoreFileProblems, {QString::number(more)}), {}});
+        rows.push_back({{}, {}, Text(TranslationKey::MoreFileProblems, {QString::number(more)})});
     }
     return rows;
 }

@@ -49,8 +49,8 @@ const char* ProblemCode(ProblemKind kind);
 // and every byte that is not UTF-8. So two texts that differ never look the same,
 // and nothing in them can reorder, hide or break the text around them.
 //
-// VisibleText writes them as  (an ASCII control, or a byte that is not UTF-8),
-// ​ or 󠀁 and leaves everything else as it is, without quotes.
+// VisibleText writes them as \xNN (an ASCII control, or a byte that is not UTF-8),
+// \uNNNN or \UNNNNNNNN and leaves everything else as it is, without quotes.
 // Backslashes stay single unless they stand before what would read as such an
 // escape; there they are doubled ("C:\Work" stays, "C:\u0041" is the text
 // C:A), so that the shown text still names exactly one text. The std::string

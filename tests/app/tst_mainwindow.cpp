@@ -380,9 +380,12 @@ private slots:
         const NativePath folderPath = NativePathOf(folder.path());
         for (const auto& [name, shown] : {std::pair<std::string, QString>{"<h1><font color=red>a\xe2\x80\xae.json", "<h1><font color=red>a\\u202e.json"},
                                           std::pair<std::string, QString>{"caf\xe9.json", "caf\\xe9.json"}}) {
-            QVERIFY(std::ofstream(folderPath + '/' + name) << "{\"HostAddress\": \"https://10.0.0.7:1\", \"x\": \"1\"}");
+            QVERIFY(std::ofstream(folderPath + '/' + name) << "{\"HostAddress\": \"https://10.0.0.7:1\", \"Save\xe2\x80\x8bSpool\": \"\xe2\x80\xae" "1\"}");
             window->OpenSettingsFile(folderPath + '/' + name);
-            QCOMPARE(NoticeLines(QApplication::activeModalWidget()).at(1).section('\n', 0, 0), shown);
+            const QStringList lines = NoticeLines(QApplication::activeModalWidget());
+            QCOMPARE(lines.at(1).section('\n', 0, 0), shown);
+            // So is a name that only looks like a setting's, and its value.
+            QCOMPARE(lines.at(2).section('|', 0, 1), QStringLiteral("Save\\u200bSpool|\\u202e1"));
             QCOMPARE(Table()->item(0, 1)->text(), QStringLiteral("https://10.0.0.7:1"));
             // The toolkit cannot name it to remove it.
             std::remove((folderPath + '/' + name).c_str());
