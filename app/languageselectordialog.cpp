@@ -133,7 +133,7 @@ void LanguageSelectorDialog::SelectLanguage()
     hide();
     mainWindow_->show();
     // After the show, so that a notice about the file opens over the window.
-    if (!fileToOpen_.isEmpty()) {
+    if (!fileToOpen_.empty()) {
         mainWindow_->OpenSettingsFile(fileToOpen_);
     }
 }

@@ -2,6 +2,8 @@
 
 #include "i18n/locales.h"
 
+#include "settings/bounded_read.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -27,7 +29,7 @@ public:
     ~LanguageSelectorDialog() override;
 
     // A settings file the main window opens once it is shown (empty: none).
-    void SetFileToOpen(const QString& path) { fileToOpen_ = path; }
+    void SetFileToOpen(const NativePath& path) { fileToOpen_ = path; }
 
     // The main window opened by Select, or null before that.
     SilentInstallHelperWindow* mainWindow() const { return mainWindow_; }
@@ -41,5 +43,5 @@ private:
 
     std::unique_ptr<Ui::LanguageSelectorDialog> ui;
     SilentInstallHelperWindow* mainWindow_ = nullptr;
-    QString fileToOpen_;
+    NativePath fileToOpen_;
 };

@@ -36,13 +36,24 @@ int main(int argc, char* argv[])
     }
     // The one operand is a settings file to open (the desktop entry's "Open with");
     // options, which the toolkit has not taken itself, are ignored.
+#ifdef _WIN32
     const QStringList arguments = QCoreApplication::arguments().mid(1);
     for (const QString& argument : arguments) {
         if (!argument.startsWith(QLatin1Char('-'))) {
-            selector->SetFileToOpen(argument);
+            selector->SetFileToOpen(argument.toStdWString());
             break;
         }
     }
+#else
+    // The bytes as given, which the toolkit has left in argv: a name that is not
+    // UTF-8 would not survive decoding.
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] != '-') {
+            selector->SetFileToOpen(argv[i]);
+            break;
+        }
+    }
+#endif
     selector->show();
     const int result = QApplication::exec();
     selector.reset();

@@ -13,6 +13,7 @@
 #include "ui/styling.h"
 #include "i18n/translation_keys.h"
 #include "dialogs/unexportedchangesdialog.h"
+#include "dialogs/window_utils.h"
 
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -34,15 +35,24 @@ namespace {
 
 constexpr int ToolIconSize = 22;
 
-// The local .json file of a drag, or an empty string when it carries anything else.
-QString DraggedSettingsFile(const QMimeData* data)
+// The local .json file of a drag, or an empty path when it carries anything else.
+NativePath DraggedSettingsFile(const QMimeData* data)
 {
     if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) {
         return {};
     }
     const QUrl url = data->urls().constFirst();
-    const QString path = url.toLocalFile();
-    return url.isLocalFile() && path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive) ? path : QString();
+    if (!url.isLocalFile() || !url.toLocalFile().endsWith(QStringLiteral(".json"), Qt::CaseInsensitive)) {
+        return {};
+    }
+#ifndef _WIN32
+    // The file URL percent-encodes the name's bytes; decoded as bytes, a name that
+    // is not UTF-8 stays the name it is. A file on another host keeps its host.
+    if (url.host().isEmpty() || url.host() == QLatin1String("localhost")) {
+        return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+    }
+#endif
+    return NativePathOf(url.toLocalFile());
 }
 
 // Whether the row of this name may be removed: every row but a required setting's.
@@ -60,10 +70,16 @@ bool SameRegularFile(const QString& first, const QString& second)
     return a.isFile() && b.isFile() && a.canonicalFilePath() == b.canonicalFilePath();
 }
 
-QTableWidgetItem* CellItem(const QString& text)
+// A cell shows the start of its text and its tool tip a little more, each made
+// visible as every text from a file is: a value may hold 16 MiB, which no cell
+// can lay out at every repaint.
+constexpr qsizetype CellTextLength = 200;
+constexpr qsizetype ToolTipTextLength = 500;
+
+QTableWidgetItem* CellItem(std::string_view text)
 {
-    auto* item = new QTableWidgetItem(text);
-    item->setToolTip(text);
+    auto* item = new QTableWidgetItem(ShownText(text, CellTextLength));
+    item->setToolTip(PlainToolTip(ShownText(text, ToolTipTextLength)));
     return item;
 }
 
@@ -164,8 +180,8 @@ void SilentInstallHelperWindow::RefreshSettingsTable()
     int row = 0;
     for (const auto& [name, value] : settingsRows) {
         settingsTable->insertRow(row);
-        settingsTable->setItem(row, 0, CellItem(QString::fromStdString(name)));
-        settingsTable->setItem(row, 1, CellItem(QString::fromStdString(value)));
+        settingsTable->setItem(row, 0, CellItem(name));
+        settingsTable->setItem(row, 1, CellItem(value));
         // Rebuilt so that the descriptions follow the language loaded last. The
         // language cannot change during a refresh, so a rebuild for every further row
         // would produce the same catalogue again: those rows only repeat its log line.
@@ -177,7 +193,7 @@ void SilentInstallHelperWindow::RefreshSettingsTable()
         const SettingsMap& catalogue = SettingsCatalogue();
         const auto entry = catalogue.find(name);
         if (entry != catalogue.end()) {
-            settingsTable->setItem(row, 2, CellItem(QString::fromStdString(entry->second.description)));
+            settingsTable->setItem(row, 2, CellItem(entry->second.description));
         }
         ++row;
     }
@@ -212,15 +228,15 @@ void SilentInstallHelperWindow::ShowEditSettingDialog()
     if (selected.isEmpty()) {
         return;
     }
-    // Whole rows are selected: the name and value cells of the selected row.
-    const int row = selected.first()->row();
-    const QTableWidgetItem* name = settingsTable->item(row, 0);
-    const QTableWidgetItem* value = settingsTable->item(row, 1);
-    if (name == nullptr || value == nullptr) {
+    // Whole rows are selected: the name cell of the selected row. The value cell
+    // shows only the start of a long value; the editor gets all of it.
+    const QTableWidgetItem* name = settingsTable->item(selected.first()->row(), 0);
+    const auto value = name == nullptr ? settingsRows.end() : settingsRows.find(name->text().toStdString());
+    if (value == settingsRows.end()) {
         return;
     }
     SettingsDialog dialog(this, &settingsRows, &settingsMap);
-    dialog.SetupEditSetting(name->text().toStdString(), value->text().toStdString());
+    dialog.SetupEditSetting(value->first, value->second);
     dialog.exec();
 }
 
@@ -234,12 +250,12 @@ void SilentInstallHelperWindow::ShowRemoveSettingDialog()
     dialog.exec();
 }
 
-void SilentInstallHelperWindow::OpenSettingsFile(const QString& path)
+void SilentInstallHelperWindow::OpenSettingsFile(const NativePath& path)
 {
     LoadOpenedFile(ReadSettingsFileToOpen(path), path);
 }
 
-void SilentInstallHelperWindow::OpenFileInPlaceOfChanges(const QString& path)
+void SilentInstallHelperWindow::OpenFileInPlaceOfChanges(const NativePath& path)
 {
     SettingsFileOpening opening = ReadSettingsFileToOpen(path);
     // A file that loads nothing replaces nothing: no question, only its notice.
@@ -248,7 +264,7 @@ void SilentInstallHelperWindow::OpenFileInPlaceOfChanges(const QString& path)
             return;
         }
         // An export onto the file itself has changed what it holds.
-        if (!HasUnexportedChanges() && SameRegularFile(documentPath, path)) {
+        if (!HasUnexportedChanges() && SameRegularFile(documentPath, PathText(path))) {
             opening = ReadSettingsFileToOpen(path);
         }
     }
@@ -260,16 +276,16 @@ void SilentInstallHelperWindow::ShowOpenFileDialog()
     const QString path = QFileDialog::getOpenFileName(this, Globalize::Translate(TranslationKey::OpenFileTitle),
                                                       FileDialogStart(), QStringLiteral("(*.json)"));
     if (!path.isEmpty()) {
-        OpenFileInPlaceOfChanges(path);
+        OpenFileInPlaceOfChanges(NativePathOf(path));
     }
 }
 
-void SilentInstallHelperWindow::LoadOpenedFile(const SettingsFileOpening& opening, const QString& path)
+void SilentInstallHelperWindow::LoadOpenedFile(const SettingsFileOpening& opening, const NativePath& path)
 {
     if (opening.loadable) {
         ReplaceSettings(settingsRows, opening.settings);
         unchangedDocument = SettingsJson;
-        documentPath = QFileInfo(path).absoluteFilePath();
+        documentPath = QFileInfo(PathText(path)).absoluteFilePath();
         RefreshSettingsTable();
     }
     ShowOpeningNotice(this, opening);
@@ -358,22 +374,22 @@ void SilentInstallHelperWindow::closeEvent(QCloseEvent* event)
 
 void SilentInstallHelperWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!exportRunning && !DraggedSettingsFile(event->mimeData()).isEmpty()) {
+    if (!exportRunning && !DraggedSettingsFile(event->mimeData()).empty()) {
         event->acceptProposedAction();
     }
 }
 
 void SilentInstallHelperWindow::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (!exportRunning && !DraggedSettingsFile(event->mimeData()).isEmpty()) {
+    if (!exportRunning && !DraggedSettingsFile(event->mimeData()).empty()) {
         event->acceptProposedAction();
     }
 }
 
 void SilentInstallHelperWindow::dropEvent(QDropEvent* event)
 {
-    const QString path = DraggedSettingsFile(event->mimeData());
-    if (path.isEmpty()) {
+    const NativePath path = DraggedSettingsFile(event->mimeData());
+    if (path.empty()) {
         return;
     }
     event->acceptProposedAction();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/bounded_read.h"
 #include "settings/settings_catalogue.h"
 #include "settings/settings_document.h"
 #include "dialogs/settings_table_host.h"
@@ -32,11 +33,12 @@ public:
     void ShowRemoveSettingDialog();
 
     // Replaces the document by the settings of a file, without asking; what was
-    // left out or changed, or why nothing was loaded, is said in a notice.
-    void OpenSettingsFile(const QString& path);
+    // left out or changed, or why nothing was loaded, is said in a notice. The
+    // path is taken exactly as given (on POSIX its bytes, which need not be UTF-8).
+    void OpenSettingsFile(const NativePath& path);
     // The same for a file dropped on the window or chosen with Ctrl+O, asking
     // first when the document has changes that were not exported.
-    void OpenFileInPlaceOfChanges(const QString& path);
+    void OpenFileInPlaceOfChanges(const NativePath& path);
     // Ctrl+O: the toolkit's file dialog, then OpenFileInPlaceOfChanges.
     void ShowOpenFileDialog();
     // Export and Ctrl+S; true when the document was written.
@@ -54,7 +56,7 @@ private:
     void UpdateButtonsOnSelection();
     void ConnectSignals();
     void ApplyStyle();
-    void LoadOpenedFile(const SettingsFileOpening& opening, const QString& path);
+    void LoadOpenedFile(const SettingsFileOpening& opening, const NativePath& path);
     bool HasUnexportedChanges() const;
     // True when the changes may go: there are none, the user exported them or
     // chose to go on without; false when the user keeps them.

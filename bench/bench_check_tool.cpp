@@ -11,11 +11,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <malloc.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -72,18 +75,10 @@ void Write(const std::string& path, const std::string& text)
 
 const std::string Host = "{\"HostAddress\": \"https://10.0.0.5:56569\"";
 
-} // namespace
-
-int main(int argc, char* argv[])
+// Generates the files in the folder. Their texts are gone once it returns: a child
+// starts with its parent's resident memory, which would count in its peak.
+void WriteFiles(const std::string& dir)
 {
-    const std::string tool = argc > 1 ? argv[1] : SIH_BENCH_CHECK_TOOL;
-    char folder[] = "/tmp/sih-bench-check.XXXXXX";
-    if (mkdtemp(folder) == nullptr) {
-        std::perror("mkdtemp");
-        return 2;
-    }
-    const std::string dir = folder;
-
     Write(dir + "/deep-arrays.json", std::string(100000, '[') + std::string(100000, ']'));
     std::string objects = Host + ", \"x\": ";
     for (int i = 0; i < 100000; ++i) {
@@ -114,6 +109,45 @@ int main(int argc, char* argv[])
         repeated += member;
     }
     Write(dir + "/repeated-members.json", repeated + "\n}");
+    // Just under the size limit, the most members: tiny ones with unknown names, each
+    // its own ("1f3a"), as many repeats of one with three problems each, and the
+    // shortest member there is.
+    const auto fill = [&](const std::string& file, const std::function<std::string(std::size_t)>& member) {
+        std::string text = Host;
+        for (std::size_t i = 0;; ++i) {
+            const std::string next = member(i);
+            if (text.size() + next.size() + 1 > limit) {
+                break;
+            }
+            text += next;
+        }
+        Write(dir + "/" + file, text + "}");
+    };
+    char hex[32];
+    fill("tiny-members.json", [&](std::size_t i) {
+        std::snprintf(hex, sizeof hex, ",\"%zx\":\"\"", i);
+        return std::string(hex);
+    });
+    fill("three-problems.json", [](std::size_t) { return std::string(",\"a\":1"); });
+    fill("shortest-members.json", [](std::size_t) { return std::string(",\"\":0"); });
+    // One valid value of 16 MiB.
+    const std::string work = Host + ", \"WorkFolder\": \"";
+    Write(dir + "/long-value.json", work + std::string(limit - work.size() - 2, 'v') + "\"}");
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const std::string tool = argc > 1 ? argv[1] : SIH_BENCH_CHECK_TOOL;
+    char folder[] = "/tmp/sih-bench-check.XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        std::perror("mkdtemp");
+        return 2;
+    }
+    const std::string dir = folder;
+    WriteFiles(dir);
+    malloc_trim(0);
 
     const std::vector<Case> cases{
         {"100,000 nested arrays", {dir + "/deep-arrays.json"}, 1, 1.0, 0},
@@ -123,11 +157,20 @@ int main(int argc, char* argv[])
         {"16 MiB, six long text values", {dir + "/large-valid.json"}, 0, 3.0, 300},
         {"16 MiB of valid members repeated", {dir + "/repeated-members.json"}, 1, 3.0, 300},
         {"the same, --json", {"--json", dir + "/repeated-members.json"}, 1, 3.0, 300},
+        {"1.49 M tiny members, unknown names", {dir + "/tiny-members.json"}, 1, 3.0, 300},
+        {"the same, --json", {"--json", dir + "/tiny-members.json"}, 1, 4.0, 300},
+        {"2.8 M members, 3 problems each", {dir + "/three-problems.json"}, 1, 3.0, 300},
+        {"the same, --json", {"--json", dir + "/three-problems.json"}, 1, 4.0, 300},
+        {"3.36 M members of 5 bytes", {dir + "/shortest-members.json"}, 1, 3.0, 300},
+        {"the same, --json", {"--json", dir + "/shortest-members.json"}, 1, 4.0, 300},
+        {"16 MiB WorkFolder value", {dir + "/long-value.json"}, 0, 3.0, 300},
+        {"the same, --json", {"--json", dir + "/long-value.json"}, 0, 4.0, 300},
         {"/dev/zero", {"/dev/zero"}, 2, 1.0, 0},
     };
 
     bool within = true;
     std::printf("%-38s %5s %9s %9s %9s %9s\n", "case", "exit", "seconds", "bound", "peak MB", "bound");
+    std::fflush(stdout);
     for (const Case& c : cases) {
         const Measured m = RunTool(tool, c.arguments);
         const bool ok = m.exitCode == c.exitCode && m.seconds < c.maxSeconds

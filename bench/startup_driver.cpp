@@ -2,10 +2,14 @@
 // paint probe switched on, and prints the median of each figure:
 //   startup_ms   process spawn until the first window has been painted,
 //   select_ms    Select pressed until the second window has been painted,
-//   peak_rss_mb  peak resident memory with the second window open.
+//   peak_rss_mb  peak resident memory with the second window open,
+//   repaint_ms   one more paint of the main window afterwards.
 // The platform (offscreen or xcb with DISPLAY) comes from the environment.
+// With --file the product alone runs, started with that settings file; with
+// --await CLASS the window of that class counts after Select (see paint_probe.cpp).
 //
 //   bench_startup [--runs N] [--warmup N] [--product PATH] [--baseline PATH] [--label TEXT]
+//                 [--file PATH] [--await CLASS]
 //
 // Output: the samples of every run, then one line per figure:
 //   RESULT <label>/<figure> <baseline median> <product median> <unit>
@@ -38,6 +42,13 @@ struct Sample {
     double startupMs = 0;
     double selectMs = 0;
     double peakRssMb = 0;
+    double repaintMs = 0;
+};
+
+// What the product is started with besides the probe.
+struct Launch {
+    std::string file;  // its argument, if any
+    std::string await; // SIH_BENCH_AWAIT
 };
 
 long long Field(const std::string& line, const std::string& name)
@@ -48,7 +59,7 @@ long long Field(const std::string& line, const std::string& name)
 }
 
 // One run of the program with the probe on; false when it did not report.
-bool RunOnce(const std::string& program, Sample* sample)
+bool RunOnce(const std::string& program, const Launch& launch, Sample* sample)
 {
     int pipeFds[2];
     if (pipe(pipeFds) != 0) {
@@ -62,18 +73,22 @@ bool RunOnce(const std::string& program, Sample* sample)
 
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "SIH_BENCH_PROBE=", 16) != 0) {
+        if (std::strncmp(*entry, "SIH_BENCH_PROBE=", 16) != 0 && std::strncmp(*entry, "SIH_BENCH_AWAIT=", 16) != 0) {
             environment.emplace_back(*entry);
         }
     }
     environment.emplace_back("SIH_BENCH_PROBE=1");
+    if (!launch.await.empty()) {
+        environment.emplace_back("SIH_BENCH_AWAIT=" + launch.await);
+    }
     std::vector<char*> envp;
     for (std::string& entry : environment) {
         envp.push_back(entry.data());
     }
     envp.push_back(nullptr);
     std::string programCopy = program;
-    char* argv[] = {programCopy.data(), nullptr};
+    std::string fileCopy = launch.file;
+    char* argv[] = {programCopy.data(), launch.file.empty() ? nullptr : fileCopy.data(), nullptr};
 
     pid_t pid = 0;
     const long long spawnedAt = MonotonicNs();
@@ -105,6 +120,7 @@ bool RunOnce(const std::string& program, Sample* sample)
     sample->startupMs = static_cast<double>(Field(line, "first_paint_ns") - spawnedAt) / 1e6;
     sample->selectMs = static_cast<double>(Field(line, "select_ns")) / 1e6;
     sample->peakRssMb = static_cast<double>(Field(line, "vmhwm_kb")) / 1024.0;
+    sample->repaintMs = static_cast<double>(Field(line, "repaint_ns")) / 1e6;
     return true;
 }
 
@@ -127,6 +143,7 @@ int main(int argc, char* argv[])
     std::string product = SIH_BENCH_PRODUCT;
     std::string baseline = SIH_BENCH_BASELINE;
     std::string label = "startup";
+    Launch launch;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--runs") {
@@ -139,6 +156,10 @@ int main(int argc, char* argv[])
             baseline = argv[i + 1];
         } else if (option == "--label") {
             label = argv[i + 1];
+        } else if (option == "--file") {
+            launch.file = argv[i + 1];
+        } else if (option == "--await") {
+            launch.await = argv[i + 1];
         } else {
             std::fprintf(stderr, "unknown option %s\n", option.c_str());
             return 2;
@@ -147,19 +168,21 @@ int main(int argc, char* argv[])
 
     std::map<std::string, std::vector<Sample>> samples;
     const std::string programs[2] = {baseline, product};
+    // A file is for the product: the baseline opens none.
+    const bool productOnly = !launch.file.empty();
     for (int run = -warmup; run < runs; ++run) {
         // Alternate which program goes first, so that neither always follows the other.
-        for (int k = 0; k < 2; ++k) {
-            const std::string& program = programs[(k + (run & 1)) % 2];
+        for (int k = productOnly ? 1 : 0; k < 2; ++k) {
+            const std::string& program = productOnly ? product : programs[(k + (run & 1)) % 2];
             Sample sample;
-            if (!RunOnce(program, &sample)) {
+            if (!RunOnce(program, launch, &sample)) {
                 return 1;
             }
             if (run >= 0) {
                 samples[program].push_back(sample);
-                std::printf("%s run %2d %-8s startup %7.2f ms  select %7.2f ms  peak RSS %6.1f MB\n", label.c_str(),
-                            run, program == product ? "product" : "baseline", sample.startupMs, sample.selectMs,
-                            sample.peakRssMb);
+                std::printf("%s run %2d %-8s startup %7.2f ms  select %7.2f ms  peak RSS %6.1f MB  repaint %7.2f ms\n",
+                            label.c_str(), run, program == product ? "product" : "baseline", sample.startupMs,
+                            sample.selectMs, sample.peakRssMb, sample.repaintMs);
             }
         }
     }
@@ -179,10 +202,16 @@ int main(int argc, char* argv[])
         {"startup", &Sample::startupMs, "ms"},
         {"select", &Sample::selectMs, "ms"},
         {"peak_rss", &Sample::peakRssMb, "MB"},
+        {"repaint", &Sample::repaintMs, "ms"},
     };
     for (const auto& figure : figures) {
-        std::printf("RESULT %s/%s %.3f %.3f %s\n", label.c_str(), figure.name, median(baseline, figure.field),
-                    median(product, figure.field), figure.unit);
+        if (productOnly) {
+            std::printf("RESULT %s/%s - %.3f %s\n", label.c_str(), figure.name, median(product, figure.field),
+                        figure.unit);
+        } else {
+            std::printf("RESULT %s/%s %.3f %.3f %s\n", label.c_str(), figure.name, median(baseline, figure.field),
+                        median(product, figure.field), figure.unit);
+        }
     }
     return 0;
 }

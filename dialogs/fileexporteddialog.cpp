@@ -26,6 +26,8 @@ FileExportedDialog::FileExportedDialog(const QString& message, QWidget* parent)
     ApplyStyle();
     SetRegularFont(ui->lblFileExportedInfo, RegularFontSize);
     SetRegularFont(ui->btnClose, RegularFontSize);
+    // The message names a path and the system's reason: shown as the text it is.
+    ui->lblFileExportedInfo->setTextFormat(Qt::PlainText);
     ui->lblFileExportedInfo->setText(message);
     ui->lblFileExportedInfo->setAccessibleName(message);
     ShowWholeMessage();

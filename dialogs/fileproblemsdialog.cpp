@@ -34,26 +34,6 @@ constexpr int MaxValueWidth = 220;
 constexpr double MaxNameShare = 0.3;
 constexpr double MaxValueShare = 0.25;
 
-// The start of a name or value from a file, on one line: control characters show
-// as their Unicode pictures (a line feed as U+240A).
-QString Cut(const QString& text, qsizetype length)
-{
-    qsizetype end = std::min(text.size(), length);
-    // Never split a surrogate pair.
-    if (end < text.size() && end > 0 && text.at(end - 1).isHighSurrogate()) {
-        --end;
-    }
-    QString shown = text.left(end);
-    for (QChar& c : shown) {
-        if (c.unicode() < 0x20) {
-            c = QChar(0x2400 + c.unicode());
-        } else if (c.unicode() == 0x7F) {
-            c = QChar(0x2421);
-        }
-    }
-    return end < text.size() ? shown + QChar(0x2026) : shown;
-}
-
 // A cell of one line; the tool tip and a screen reader get the longer text, and
 // the reader the whole row as the cell's description.
 QTableWidgetItem* Cell(const QString& text, const QString& whole, const QString& row)
@@ -123,17 +103,16 @@ void FileProblemsDialog::FillTable(const std::vector<FileProblemRow>& rows)
     table->setRowCount(static_cast<int>(rows.size()));
     for (int row = 0; row < table->rowCount(); ++row) {
         const FileProblemRow& problem = rows[static_cast<std::size_t>(row)];
-        const QString name = Cut(problem.name, ShownValueLength);
-        const QString value = Cut(problem.value, ShownValueLength);
-        const QString whole =
-            problem.detail.isEmpty() ? problem.problem : problem.problem + QLatin1Char('\n') + problem.detail;
+        const QString name = ShownText(problem.name, ShownValueLength);
+        const QString value = ShownText(problem.value, ShownValueLength);
+        const QString& whole = problem.problem;
         // A screen reader reads the row from any of its cells; the line that counts
         // the entries not shown has the problem alone.
         const QString spoken = problem.name.isEmpty() && problem.value.isEmpty()
             ? whole
             : TranslatedText(TranslationKey::ProblemRowAccessible, {name, value, whole});
-        table->setItem(row, 0, Cell(name, Cut(problem.name, ToolTipValueLength), spoken));
-        table->setItem(row, 1, Cell(value, Cut(problem.value, ToolTipValueLength), spoken));
+        table->setItem(row, 0, Cell(name, ShownText(problem.name, ToolTipValueLength), spoken));
+        table->setItem(row, 1, Cell(value, ShownText(problem.value, ToolTipValueLength), spoken));
         table->setItem(row, 2, Cell(problem.problem, whole, spoken));
     }
     table->resizeColumnToContents(0);

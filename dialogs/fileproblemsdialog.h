@@ -15,7 +15,6 @@ struct FileProblemRow {
     QString name;
     QString value;
     QString problem; // what is wrong and what to do, in the user's language
-    QString detail;  // more of it for the tool tip, in the user's language; may be empty
 };
 
 // The notice after opening a settings file: what was left out or changed, or why

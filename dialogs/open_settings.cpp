@@ -2,13 +2,11 @@
 
 #include "i18n/globalize.h"
 #include "settings/bounded_read.h"
+#include "settings/report_text.h"
 #include "settings/settings_catalogue.h"
 #include "settings/settings_file_check.h"
 #include "i18n/translation_keys.h"
 #include "dialogs/window_utils.h"
-
-#include <QFileInfo>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <iterator>
@@ -19,7 +17,7 @@ namespace {
 
 constexpr std::size_t MaxNoticeLines = 500;
 
-QString FromUtf8(const std::string& text)
+QString FromUtf8(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -29,23 +27,16 @@ QString Text(const QString& key, const QStringList& arguments = {})
     return TranslatedText(key, arguments);
 }
 
-bool IsUtf8(const std::string& bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    return !decoder.hasError();
-}
-
 QString TooLargeText()
 {
     return Text(TranslationKey::FileTooLarge, {QString::number(kMaxSettingsFileBytes / (1024 * 1024))});
 }
 
-SettingsFileOpening Refused(const QString& path, const QString& message)
+SettingsFileOpening Refused(const NativePath& path, const QString& message)
 {
     SettingsFileOpening opening;
     opening.noticeTitle = Text(TranslationKey::FileNotOpenedTitle);
-    opening.noticeText = QFileInfo(path).fileName() + QLatin1Char('\n') + message;
+    opening.noticeText = ShownFileName(path) + QLatin1Char('\n') + message;
     return opening;
 }
 
@@ -153,56 +144,76 @@ QString ShownValue(const Member& member)
     }
 }
 
-// The file's bytes, or the notice that refuses it: unreadable, too large or not UTF-8.
-std::optional<SettingsFileOpening> ReadBytes(const QString& path, std::string& bytes)
+// The file's bytes, or the notice that refuses it: unreadable, not a regular file
+// or too large. Only a regular file is read; a pipe or device is refused before a
+// byte is read, so that the window never waits for one.
+std::optional<SettingsFileOpening> ReadBytes(const NativePath& path, std::string& bytes)
 {
-    FileReadResult read = ReadFileBounded(path);
-    if (read.status == FileReadStatus::TooLarge) {
+    FileReadResult read = ReadFileBounded(path, FileKinds::RegularOnly);
+    switch (read.status) {
+    case FileReadStatus::Read:
+        bytes = std::move(read.bytes);
+        return std::nullopt;
+    case FileReadStatus::TooLarge:
         return Refused(path, TooLargeText());
+    case FileReadStatus::NotRegular:
+        return Refused(path, Text(TranslationKey::FileNotRegular));
+    case FileReadStatus::Failed:
+        break;
     }
-    if (read.status != FileReadStatus::Read) {
-        SettingsFileOpening opening = Refused(path, Text(TranslationKey::FileNotReadable));
-        opening.noticeText += QLatin1Char('\n') + FromUtf8(read.error);
-        return opening;
-    }
-    if (!IsUtf8(read.bytes)) {
-        return Refused(path, Text(TranslationKey::FileNotUtf8));
-    }
-    bytes = std::move(read.bytes);
-    return std::nullopt;
+    SettingsFileOpening opening = Refused(path, Text(TranslationKey::FileNotReadable));
+    opening.noticeText += QLatin1Char('\n') + VisibleText(FromUtf8(read.error));
+    return opening;
 }
 
 // The notice that refuses a file with a problem of the whole document, if it has one.
-std::optional<SettingsFileOpening> RefusedDocument(const QString& path, const SettingsFileContent& content)
+std::optional<SettingsFileOpening> RefusedDocument(const NativePath& path, const Problem& problem)
 {
-    for (const Problem& problem : content.problems) {
-        switch (problem.kind) {
-        case ProblemKind::MalformedJson:
-            return Refused(path, Text(TranslationKey::FileMalformedJson,
-                                      {QString::number(problem.line), QString::number(problem.column)}));
-        case ProblemKind::NotAnObject:
-            return Refused(path, Text(TranslationKey::FileNotAnObject));
-        case ProblemKind::TooLarge:
-            return Refused(path, TooLargeText());
-        default:
-            break;
-        }
+    switch (problem.kind) {
+    case ProblemKind::MalformedJson:
+        return Refused(path, Text(TranslationKey::FileMalformedJson,
+                                  {QString::number(problem.line), QString::number(problem.column)}));
+    case ProblemKind::NotUtf8:
+        return Refused(path, Text(TranslationKey::FileNotUtf8));
+    case ProblemKind::NotAnObject:
+        return Refused(path, Text(TranslationKey::FileNotAnObject));
+    case ProblemKind::TooLarge:
+        return Refused(path, TooLargeText());
+    default:
+        return std::nullopt;
     }
-    return std::nullopt;
 }
 
-// The required settings that loading adds, at their defaults (the document puts
-// them first): the file lacks them, or they were left out.
-void AddRequiredRows(const SettingsFileContent& content, std::vector<FileProblemRow>& rows)
+// The problems of a file as the notice needs them: those of the members it has
+// lines for, in member order, and how many members more have problems. A file may
+// have millions; the notice shows a few hundred lines, the check tool lists all.
+struct ShownProblems {
+    std::optional<Problem> document;           // a problem that refuses the whole file
+    std::vector<std::vector<Problem>> members; // the problems of each member with any
+    std::size_t more = 0;                      // members with problems beyond those
+    int lastPosition = 0;
+};
+
+ProblemReport Collect(ShownProblems& shown)
 {
-    for (const RequiredSetting& required : RequiredSettings()) {
-        const bool loaded = std::any_of(content.valid.begin(), content.valid.end(),
-                                        [&](const auto& setting) { return setting.first == required.name; });
-        if (!loaded) {
-            rows.push_back({FromUtf8(required.name), FromUtf8(required.defaultValue),
-                            Text(TranslationKey::RequiredSettingAdded), {}});
+    return [&shown](Problem&& problem) {
+        if (problem.position == 0) {
+            // A missing required setting is said by the required rows.
+            if (problem.kind != ProblemKind::MissingRequiredSetting && !shown.document) {
+                shown.document = std::move(problem);
+            }
+            return;
         }
-    }
+        const bool sameMember = problem.position == shown.lastPosition;
+        shown.lastPosition = problem.position;
+        if (sameMember && shown.more == 0) {
+            shown.members.back().push_back(std::move(problem));
+        } else if (!sameMember && shown.members.size() < MaxNoticeLines) {
+            shown.members.emplace_back().push_back(std::move(problem));
+        } else if (!sameMember) {
+            ++shown.more;
+        }
+    };
 }
 
 // The notice's line of the member at the problems that share its position.
@@ -221,55 +232,92 @@ FileProblemRow MemberRow(const SettingsFileContent& content, const std::vector<c
     return row;
 }
 
-// One line per member of the file, its problems side by side (the reader gives
-// them in member order). A notice of many thousand lines helps nobody and takes
-// long to build: past the limit the lines are only counted; the check tool lists
-// every one.
-void AddMemberRows(const SettingsFileContent& content, std::vector<FileProblemRow>& rows)
+// Whether the member with these problems has the name, letter case ignored as
+// the catalogue ignores it.
+bool OfSetting(const std::vector<Problem>& problems, const std::string& name)
 {
-    std::size_t more = 0;
-    for (auto problem = content.problems.cbegin(); problem != content.problems.cend();) {
-        std::vector<const Problem*> same{&*problem};
-        while (++problem != content.problems.cend() && problem->position > 0
-               && problem->position == same.front()->position) {
-            same.push_back(&*problem);
+    return EqualsIgnoringAsciiCase(problems.front().name, name);
+}
+
+// The notice's lines: one per required setting that loading adds at its default
+// (the document puts it first), then one per member with problems, its problems
+// side by side, at most MaxNoticeLines in all and the rest counted. A required
+// setting that the file holds with a value that was left out has one line: its
+// member's, which also says that the default was added.
+std::vector<FileProblemRow> NoticeRows(const SettingsFileContent& content, const ShownProblems& shown)
+{
+    std::vector<const RequiredSetting*> added;
+    for (const RequiredSetting& required : RequiredSettings()) {
+        if (std::none_of(content.valid.begin(), content.valid.end(),
+                         [&](const auto& setting) { return setting.first == required.name; })) {
+            added.push_back(&required);
         }
-        // Said by the rows of AddRequiredRows.
-        if (same.front()->kind == ProblemKind::MissingRequiredSetting) {
-            continue;
-        }
-        if (rows.size() >= MaxNoticeLines) {
-            ++more;
-            continue;
-        }
-        rows.push_back(MemberRow(content, same));
     }
+    // Room is kept for a line of each of them; one whose member has a line uses that.
+    const std::size_t members = std::min(shown.members.size(), MaxNoticeLines - added.size());
+    const auto shownEnd = shown.members.begin() + static_cast<std::ptrdiff_t>(members);
+    std::vector<const RequiredSetting*> ownLine;
+    for (const RequiredSetting* required : added) {
+        if (std::none_of(shown.members.begin(), shownEnd, [&](const auto& one) { return OfSetting(one, required->name); })) {
+            ownLine.push_back(required);
+        }
+    }
+
+    std::vector<FileProblemRow> rows;
+    for (const RequiredSetting* required : ownLine) {
+        const bool inFile = std::any_of(content.members.begin(), content.members.end(),
+                                        [&](const Member& member) { return EqualsIgnoringAsciiCase(member.name, required->name); });
+        rows.push_back({FromUtf8(required->name), FromUtf8(required->defaultValue),
+                        inFile ? Text(TranslationKey::RequiredSettingReplaced, {FromUtf8(required->defaultValue)})
+                               : Text(TranslationKey::RequiredSettingAdded)});
+    }
+    std::vector<bool> noted(added.size());
+    for (std::size_t index = 0; index < members; ++index) {
+        const std::vector<Problem>& problems = shown.members[index];
+        std::vector<const Problem*> same;
+        for (const Problem& problem : problems) {
+            same.push_back(&problem);
+        }
+        FileProblemRow row = MemberRow(content, same);
+        for (std::size_t k = 0; k < added.size(); ++k) {
+            if (!noted[k] && OfSetting(problems, added[k]->name)) {
+                noted[k] = true;
+                row.problem += QLatin1Char(' ')
+                    + Text(TranslationKey::RequiredSettingReplaced, {FromUtf8(added[k]->defaultValue)});
+            }
+        }
+        rows.push_back(std::move(row));
+    }
+    const std::size_t more = shown.more + shown.members.size() - members;
     if (more > 0) {
-        rows.push_back({{}, {}, Text(TranslationKey::MoreFileProblems, {QString::number(more)}), {}});
+        rows.push_back({{}, {}, Text(TranslationKey::MoreFileProblems, {QString::number(more)})});
     }
+    return rows;
 }
 
 } // namespace
 
-SettingsFileOpening ReadSettingsFileToOpen(const QString& path)
+SettingsFileOpening ReadSettingsFileToOpen(const NativePath& path)
 {
     std::string bytes;
     if (std::optional<SettingsFileOpening> refused = ReadBytes(path, bytes)) {
         return std::move(*refused);
     }
-    const SettingsFileContent content = ReadSettingsText(SettingsCatalogue(), bytes);
-    if (std::optional<SettingsFileOpening> refused = RefusedDocument(path, content)) {
-        return std::move(*refused);
+    ShownProblems shown;
+    const SettingsFileContent content = ReadSettingsText(SettingsCatalogue(), bytes, Collect(shown));
+    if (shown.document) {
+        if (std::optional<SettingsFileOpening> refused = RefusedDocument(path, *shown.document)) {
+            return std::move(*refused);
+        }
     }
 
     SettingsFileOpening opening;
     opening.loadable = true;
     opening.settings = content.valid;
-    AddRequiredRows(content, opening.problems);
-    AddMemberRows(content, opening.problems);
+    opening.problems = NoticeRows(content, shown);
     if (!opening.problems.empty()) {
         opening.noticeTitle = Text(TranslationKey::FileProblemsTitle);
-        opening.noticeText = QFileInfo(path).fileName() + QLatin1Char('\n') + Text(TranslationKey::FileProblemsDescription);
+        opening.noticeText = ShownFileName(path) + QLatin1Char('\n') + Text(TranslationKey::FileProblemsDescription);
     }
     return opening;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dialogs/fileproblemsdialog.h"
+#include "settings/bounded_read.h"
 
 #include <QString>
 
@@ -12,8 +13,8 @@ class QWidget;
 
 // What opening a settings file found, before anything in the window changes.
 struct SettingsFileOpening {
-    // False when nothing can be loaded: the file cannot be read, is too large, is
-    // not UTF-8 or not a JSON object. The document then stays as it is.
+    // False when nothing can be loaded: the file cannot be read, is no regular
+    // file, is too large, is not UTF-8 or not a JSON object. The document then stays as it is.
     bool loadable = false;
     // The settings to load, in file order (ReplaceSettings puts the required
     // settings first when they lack them).
@@ -25,7 +26,9 @@ struct SettingsFileOpening {
 };
 
 // Reads and checks the file with the check tool's rules, in the loaded language.
-SettingsFileOpening ReadSettingsFileToOpen(const QString& path);
+// Only a regular file is read (a pipe or device is refused at once), with its
+// path exactly as given.
+SettingsFileOpening ReadSettingsFileToOpen(const NativePath& path);
 
 // Shows the notice of an opening, if it has one, over the window.
 void ShowOpeningNotice(QWidget* window, const SettingsFileOpening& opening);

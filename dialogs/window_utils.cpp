@@ -2,6 +2,7 @@
 
 #include "i18n/globalize.h"
 #include "i18n/translation_keys.h"
+#include "settings/report_text.h"
 #include "ui/fonts.h"
 #include "ui/styling.h"
 
@@ -21,6 +22,39 @@
 #include <algorithm>
 #include <stdexcept>
 #include <utility>
+
+QString PlainToolTip(const QString& text)
+{
+    if (text.isEmpty()) {
+        return {};
+    }
+    // Rich text in a tool tip is wrapped at about half its width when it is short;
+    // a short line is kept whole, as a plain tool tip keeps it.
+    const bool line = text.size() <= 80 && !text.contains(QLatin1Char('\n'));
+    return (line ? QStringLiteral("<p style=\"white-space:pre\">") : QStringLiteral("<p style=\"white-space:pre-wrap\">"))
+        + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
+QString ShownText(const QString& text, qsizetype length)
+{
+    qsizetype end = std::min(text.size(), length);
+    // Never split a surrogate pair.
+    if (end < text.size() && end > 0 && text.at(end - 1).isHighSurrogate()) {
+        --end;
+    }
+    const QString shown = VisibleText(text.left(end));
+    return end < text.size() ? shown + QChar(0x2026) : shown;
+}
+
+QString ShownText(std::string_view utf8, qsizetype length)
+{
+    // Four bytes hold at least one character: enough of the start for `length`
+    // characters, and the cut sequence at its end lies beyond them.
+    const auto bytes = static_cast<qsizetype>(std::min(utf8.size(), static_cast<std::size_t>(length) * 4 + 4));
+    const QString start = QString::fromUtf8(utf8.data(), bytes);
+    // Where the text goes on beyond the decoded start, one character more tells the cut.
+    return ShownText(bytes == static_cast<qsizetype>(utf8.size()) ? start : start.left(length + 1), length);
+}
 
 void SetupCompleter(const QStringList& items, QLineEdit* lineEdit, QObject* parent)
 {
@@ -162,13 +196,6 @@ void StyleConfirmationForm(const ConfirmationForm& form)
         }
     }
     SetPrimaryButtonStyle(form.confirm);
-}
-
-QString PlainToolTip(const QString& text)
-{
-    return text.isEmpty()
-        ? QString()
-        : QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 QString TranslatedText(const QString& key, const QStringList& arguments)

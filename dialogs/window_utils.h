@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <initializer_list>
+#include <string_view>
 
 class QLabel;
 class QLineEdit;
@@ -23,6 +24,19 @@ struct ValidationMessageLayout {
     QWidget* primaryButton = nullptr;
     QTextEdit* messageArea = nullptr;
 };
+
+// A tool tip that shows the text exactly as it is: a tool tip takes text that looks
+// like markup (Qt::mightBeRichText) for rich text, so that a file name or value
+// such as <img src=...> would load and show what it names. The text goes escaped
+// into rich text of its own that keeps its blanks. Empty for an empty text.
+QString PlainToolTip(const QString& text);
+
+// A name or value from a file or the user as a cell or tool tip shows it: its
+// first `length` characters, each made visible by VisibleText
+// (settings/report_text.h), and an ellipsis where it was cut. A value may hold
+// 16 MiB; the whole of it stays in the document and in the editor.
+QString ShownText(const QString& text, qsizetype length);
+QString ShownText(std::string_view utf8, qsizetype length);
 
 // Installs a new case-insensitive completer over the list on the line edit,
 // owned by parent.
@@ -68,11 +82,6 @@ void SetupConfirmationForm(QWidget* window, const ConfirmationForm& form, const 
 
 // The form's style sheets for the current theme.
 void StyleConfirmationForm(const ConfirmationForm& form);
-
-// Text from a file, a path, a value or the system, for a tool tip: shown as written,
-// blanks and line ends kept, never read as markup (a tool tip takes text that looks
-// like HTML for HTML, and would load the images it names). Empty for empty text.
-QString PlainToolTip(const QString& text);
 
 // The text of `key` in the loaded language, {1}, {2}, ... replaced by the arguments
 // in one pass: an argument is never taken for a key (as the catalogue's own

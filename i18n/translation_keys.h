@@ -76,4 +76,8 @@ inline const QString ValueIsNull = QStringLiteral("ValueIsNull");
 inline const QString ValueIsObject = QStringLiteral("ValueIsObject");
 inline const QString ValueIsArray = QStringLiteral("ValueIsArray");
 inline const QString ProblemRowAccessible = QStringLiteral("ProblemRowAccessible");
+// Opening a pipe, socket or device instead of a settings file.
+inline const QString FileNotRegular = QStringLiteral("FileNotRegular");
+// A required setting the file holds with a value that was left out.
+inline const QString RequiredSettingReplaced = QStringLiteral("RequiredSettingReplaced");
 } // namespace TranslationKey

@@ -132,6 +132,32 @@ if ! start_xvfb "$work"; then
 fi
 QT_QPA_PLATFORM=xcb startup_set xvfb
 
+# Opening large settings files in the program, given as its argument: Select until
+# the notice about the file is painted (the main window for a file without
+# problems), peak memory, and a repaint of the main window afterwards. The files
+# are the worst the 16 MiB limit allows: the most members (each with an unknown
+# name), many unknown names that have near catalogue names, one long value.
+host='{"HostAddress": "https://10.0.0.5:56569"'
+awk -v host="$host" -v limit=$((16 << 20)) 'BEGIN {
+    printf "%s", host; size = length(host)
+    for (i = 0; ; i++) { member = sprintf(",\"%x\":\"\"", i); if (size + length(member) + 1 > limit) break
+        printf "%s", member; size += length(member) }
+    printf "}" }' >"$work/members.json"
+awk -v host="$host" 'BEGIN { printf "%s", host; for (i = 0; i < 500000; i++) printf ",\n    \"Unknown%d\": \"1\"", i; printf "\n}" }' \
+    >"$work/unknown-names.json"
+{
+    printf '%s, "WorkFolder": "' "$host"
+    head -c $(((16 << 20) - ${#host} - 19)) /dev/zero | tr '\0' v
+    printf '"}'
+} >"$work/long-value.json"
+open_set() { # name, file, class of the window that shows it
+    echo "opening $2 in the program, offscreen: $runs runs" >&2
+    QT_QPA_PLATFORM=offscreen run_logged "$bench/bench_startup" --runs "$runs" --label "open-$1" --file "$2" --await "$3"
+}
+open_set members "$work/members.json" FileProblemsDialog
+open_set unknown "$work/unknown-names.json" FileProblemsDialog
+open_set value "$work/long-value.json" SilentInstallHelperWindow
+
 echo "in-process operations: $runs repetitions each" >&2
 QT_QPA_PLATFORM=offscreen run_logged "$bench/bench_micro" --benchmark_repetitions="$runs" \
     --benchmark_report_aggregates_only=true --benchmark_enable_random_interleaving=true \
@@ -211,6 +237,19 @@ print_rows \
     "Export of the 56-setting document|micro/export|1.5" \
     "Peak resident memory, main window open, offscreen|offscreen/peak_rss|1.2" \
     "Peak resident memory, main window open, Xvfb|xvfb/peak_rss|1.2"
+echo
+echo "Opening a settings file of 16 MiB, the largest read, given as the program's argument (offscreen):"
+echo "Select until its notice (or, without problems, the main window) is painted; peak memory;"
+echo "one more paint of the main window afterwards."
+echo
+print_rows \
+    "1.49 M members with unknown names: Select until the notice is painted (< 4 s)|open-members/select|" \
+    "1.49 M members with unknown names: peak memory (< 400 MB)|open-members/peak_rss|" \
+    "500,000 unknown names: Select until the notice is painted (< 4 s)|open-unknown/select|" \
+    "500,000 unknown names: peak memory (< 400 MB)|open-unknown/peak_rss|" \
+    "One WorkFolder value of 16 MiB: Select until the main window is painted|open-value/select|" \
+    "One WorkFolder value of 16 MiB: peak memory|open-value/peak_rss|" \
+    "One WorkFolder value of 16 MiB: a repaint of the main window (< 16 ms, one frame)|open-value/repaint|"
 echo
 echo "Where the differences come from (no targets): the program against the minimal program"
 echo "plus the libraries it must load and start and the bundle's fonts; those two steps"

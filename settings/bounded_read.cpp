@@ -1,9 +1,21 @@
 #include "settings/bounded_read.h"
 
+#include "settings/report_text.h"
+
 #include <QFile>
 
 #include <algorithm>
 #include <istream>
+
+#ifdef _WIN32
+#include <QFileInfo>
+#else
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -37,15 +49,28 @@ FileReadResult ReadBounded(std::size_t limit, ReadChunk readChunk)
     }
 }
 
+FileReadResult Refusal(FileReadStatus status, std::string error)
+{
+    FileReadResult result;
+    result.status = status;
+    result.error = std::move(error);
+    return result;
+}
+
 } // namespace
 
-FileReadResult ReadFileBounded(const QString& path, std::size_t limit)
+#ifdef _WIN32
+
+FileReadResult ReadFileBounded(const NativePath& path, FileKinds kinds, std::size_t limit)
 {
-    QFile file(path);
+    QFile file(QString::fromStdWString(path));
+    // No pipe or device has a name that the file system lists as a file.
+    if (kinds == FileKinds::RegularOnly && QFileInfo(file).exists() && !QFileInfo(file).isFile()
+        && !QFileInfo(file).isDir()) {
+        return Refusal(FileReadStatus::NotRegular, "not a regular file");
+    }
     if (!file.open(QIODevice::ReadOnly)) {
-        FileReadResult result;
-        result.error = file.errorString().toStdString();
-        return result;
+        return Refusal(FileReadStatus::Failed, file.errorString().toStdString());
     }
     std::string error;
     FileReadResult result = ReadBounded(limit, [&](char* buffer, std::size_t size) -> long long {
@@ -60,6 +85,87 @@ FileReadResult ReadFileBounded(const QString& path, std::size_t limit)
     }
     return result;
 }
+
+NativePath NativePathOf(const QString& path)
+{
+    return path.toStdWString();
+}
+
+QString PathText(const NativePath& path)
+{
+    return QString::fromStdWString(path);
+}
+
+QString ShownFileName(const NativePath& path)
+{
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return VisibleText(QString::fromStdWString(slash == NativePath::npos ? path : path.substr(slash + 1)));
+}
+
+#else
+
+FileReadResult ReadFileBounded(const NativePath& path, FileKinds kinds, std::size_t limit)
+{
+    // Opening a pipe waits for a writer unless it is opened without blocking; what
+    // was opened is then looked at, so nothing can be swapped in between.
+    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | (kinds == FileKinds::RegularOnly ? O_NONBLOCK : 0);
+    int descriptor = -1;
+    do {
+        descriptor = open(path.c_str(), flags);
+    } while (descriptor < 0 && errno == EINTR);
+    if (descriptor < 0) {
+        return Refusal(FileReadStatus::Failed, std::strerror(errno));
+    }
+    struct stat status {};
+    if (kinds == FileKinds::RegularOnly) {
+        if (fstat(descriptor, &status) != 0) {
+            const int error = errno;
+            close(descriptor);
+            return Refusal(FileReadStatus::Failed, std::strerror(error));
+        }
+        if (S_ISDIR(status.st_mode)) {
+            close(descriptor);
+            return Refusal(FileReadStatus::Failed, std::strerror(EISDIR));
+        }
+        if (!S_ISREG(status.st_mode)) {
+            close(descriptor);
+            return Refusal(FileReadStatus::NotRegular, "not a regular file");
+        }
+        fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    }
+    int error = 0;
+    FileReadResult result = ReadBounded(limit, [&](char* buffer, std::size_t size) -> long long {
+        ssize_t got = -1;
+        do {
+            got = read(descriptor, buffer, size);
+        } while (got < 0 && errno == EINTR);
+        error = got < 0 ? errno : 0;
+        return got;
+    });
+    close(descriptor);
+    if (result.status == FileReadStatus::Failed) {
+        result.error = std::strerror(error);
+    }
+    return result;
+}
+
+NativePath NativePathOf(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+QString PathText(const NativePath& path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+QString ShownFileName(const NativePath& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return QString::fromStdString(VisibleText(slash == NativePath::npos ? path : path.substr(slash + 1)));
+}
+
+#endif
 
 FileReadResult ReadStreamBounded(std::istream& in, std::size_t limit)
 {

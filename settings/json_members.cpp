@@ -11,6 +11,9 @@
 #include <cstddef>
 #include <exception>
 #include <iterator>
+#include <memory>
+#include <optional>
+#include <stdexcept>
 #include <tuple>
 #include <utility>
 
@@ -108,15 +111,21 @@ public:
     using string_t = Json::string_t;
     using binary_t = Json::binary_t;
 
-    // `reached` is where the parser has read up to in the text starting at `start`.
-    MemberCollector(const char* start, const char** reached) : start_(start), reached_(reached) {}
+    // `reached` is where the parser has read up to in the text starting at `start`;
+    // `text` keeps the names and values, with room reserved for all of them.
+    MemberCollector(const char* start, const char** reached, std::string& text)
+        : start_(start)
+        , reached_(reached)
+        , text_(text)
+    {
+    }
 
     bool null() { return Scalar(MemberType::Null, "null"); }
     bool boolean(bool value) { return Scalar(MemberType::Boolean, value ? "true" : "false"); }
     bool number_integer(number_integer_t value) { return Scalar(MemberType::Number, std::to_string(value)); }
     bool number_unsigned(number_unsigned_t value) { return Scalar(MemberType::Number, std::to_string(value)); }
     bool number_float(number_float_t, const string_t& text) { return Scalar(MemberType::Number, text); }
-    bool string(string_t& value) { return Scalar(MemberType::String, std::move(value)); }
+    bool string(string_t& value) { return Scalar(MemberType::String, value); }
     bool binary(binary_t&) { return true; }
     bool start_object(std::size_t) { return Open(MemberType::Object); }
     bool start_array(std::size_t) { return Open(MemberType::Array); }
@@ -125,7 +134,7 @@ public:
     bool key(string_t& name)
     {
         if (depth_ == 1 && topType == MemberType::Object) {
-            members.push_back({std::move(name), {}, MemberType::Null});
+            members.push_back({Kept(name), {}, MemberType::Null});
         }
         return true;
     }
@@ -145,15 +154,27 @@ public:
     std::vector<Member> members;
 
 private:
-    bool Scalar(MemberType type, std::string text)
+    bool Scalar(MemberType type, const std::string& text)
     {
         if (depth_ == 0) {
             topType = type;
         } else if (depth_ == 1 && topType == MemberType::Object && !members.empty()) {
             members.back().type = type;
-            members.back().value = std::move(text);
+            members.back().value = Kept(text);
         }
         return true;
+    }
+    // The text appended to the kept names and values. No string is longer than its
+    // JSON source, so the room reserved for the source is never exceeded and what
+    // was kept never moves.
+    std::string_view Kept(const std::string& text)
+    {
+        if (text_.size() + text.size() > text_.capacity()) {
+            throw std::length_error("member text beyond its source");
+        }
+        const std::size_t start = text_.size();
+        text_ += text;
+        return std::string_view(text_).substr(start);
     }
     bool Open(MemberType type)
     {
@@ -178,7 +199,34 @@ private:
     int depth_ = 0;
     const char* start_;
     const char** reached_;
+    std::string& text_;
 };
+
+// Where and why the bytes are not UTF-8 text, if they are not: text in UTF-16 or
+// UTF-32 (with or without a byte-order mark; JSON text begins with an ASCII
+// character, so a NUL byte among the first two tells them), or the first byte
+// that no UTF-8 sequence explains.
+std::optional<std::pair<std::size_t, std::string>> NotUtf8(std::string_view bytes)
+{
+    const auto at = [&](std::size_t i) { return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0x100; };
+    const auto some = [&](std::size_t i) { return at(i) != 0 && at(i) != 0x100; };
+    const char* encoding = nullptr;
+    if ((at(0) == 0 && at(1) == 0 && at(2) == 0 && some(3)) || (at(0) == 0 && at(1) == 0 && at(2) == 0xFE && at(3) == 0xFF)) {
+        encoding = "UTF-32 (big-endian)";
+    } else if ((at(0) == 0 && some(1)) || (at(0) == 0xFE && at(1) == 0xFF)) {
+        encoding = "UTF-16 (big-endian)";
+    } else if ((some(0) && at(1) == 0) || (at(0) == 0xFF && at(1) == 0xFE)) {
+        encoding = at(2) == 0 && at(3) == 0 ? "UTF-32 (little-endian)" : "UTF-16 (little-endian)";
+    }
+    if (encoding != nullptr) {
+        return std::pair<std::size_t, std::string>(0, std::string("Found ") + encoding + " text.");
+    }
+    const std::size_t bad = Utf8PrefixLength(bytes);
+    if (bad < bytes.size()) {
+        return std::pair<std::size_t, std::string>(bad, "Found the byte " + VisibleText(bytes.substr(bad, 1)) + ".");
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -192,11 +240,23 @@ const char* ArticleTypeName(MemberType type)
 
 JsonMembers ReadJsonMembers(std::string_view bytes)
 {
+    JsonMembers result;
+    if (const std::optional<std::pair<std::size_t, std::string>> foreign = NotUtf8(bytes)) {
+        result.notUtf8 = true;
+        result.error = foreign->second;
+        std::tie(result.line, result.column) = LineAndColumn(bytes, foreign->first);
+        return result;
+    }
     // The parser takes a NUL byte for the end of the input, so it only sees what
     // comes before one; a NUL byte anywhere is malformed.
     const std::size_t nul = std::min(bytes.find('\0'), bytes.size());
     const char* reached = bytes.data();
-    MemberCollector collector(bytes.data(), &reached);
+    auto text = std::make_shared<std::string>();
+    text->reserve(bytes.size());
+    MemberCollector collector(bytes.data(), &reached, *text);
+    // A file may hold millions of members; at most one per five bytes ("":0,). The
+    // room is only reserved: what is not used is never touched.
+    collector.members.reserve(bytes.size() / 5 + 1);
     bool parsed = false;
     try {
         parsed = Json::sax_parse(TrackedChar(bytes.data(), &reached), TrackedChar(bytes.data() + nul, &reached),
@@ -209,7 +269,6 @@ JsonMembers ReadJsonMembers(std::string_view bytes)
         collector.errorText = error.what();
     }
 
-    JsonMembers result;
     result.topType = collector.topType;
     if (!parsed || nul < bytes.size()) {
         std::size_t offset = collector.errorOffset;
@@ -217,9 +276,13 @@ JsonMembers ReadJsonMembers(std::string_view bytes)
             result.error = ParserExplanation(collector.errorText);
         } else if (collector.tooDeep) {
             result.error = "Nested too deeply (more than " + std::to_string(kMaxJsonNesting) + " levels)";
-        } else {
+        } else if (nul < bytes.size()) {
             offset = nul;
             result.error = "Unexpected NUL byte";
+        } else {
+            // The text stops inside a value: an empty file, "{", a string without its end.
+            offset = nul;
+            result.error = "Unexpected end of file";
         }
         std::tie(result.line, result.column) = LineAndColumn(bytes, offset);
         return result;
@@ -227,6 +290,7 @@ JsonMembers ReadJsonMembers(std::string_view bytes)
     result.parsed = true;
     if (collector.topType == MemberType::Object) {
         result.members = std::move(collector.members);
+        result.text = std::move(text);
     }
     return result;
 }

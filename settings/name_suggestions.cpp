@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <utility>
 
 namespace {
@@ -73,7 +74,7 @@ std::size_t Tolerance(std::size_t length)
     return length <= 10 ? 2 : 3;
 }
 
-bool ContainsIgnoringCase(const std::string& text, const std::string& part)
+bool ContainsIgnoringCase(std::string_view text, std::string_view part)
 {
     return part.size() <= text.size()
         && std::search(text.begin(), text.end(), part.begin(), part.end(),
@@ -81,22 +82,72 @@ bool ContainsIgnoringCase(const std::string& text, const std::string& part)
         != text.end();
 }
 
+// Which characters a text holds, letter case ignored: a letter or digit a bit of
+// its own, everything else one bit. A text holds another only if it holds each
+// of its characters.
+std::uint64_t CharacterSet(std::string_view text)
+{
+    std::uint64_t set = 0;
+    for (const char c : text) {
+        const char lower = AsciiLower(c);
+        const int bit = lower >= 'a' && lower <= 'z' ? lower - 'a' : lower >= '0' && lower <= '9' ? 26 + lower - '0' : 63;
+        set |= std::uint64_t(1) << bit;
+    }
+    return set;
+}
+
+// How often each character occurs, letter case ignored: a letter or digit a bin of
+// its own, everything else one bin.
+std::array<std::uint8_t, 37> CharacterCounts(std::string_view text)
+{
+    std::array<std::uint8_t, 37> counts{};
+    for (const char c : text) {
+        const char lower = AsciiLower(c);
+        ++counts[lower >= 'a' && lower <= 'z' ? lower - 'a' : lower >= '0' && lower <= '9' ? 26 + lower - '0' : 36];
+    }
+    return counts;
+}
+
+// A lower bound of EditDistance, far cheaper: an edit adds or removes one
+// character at most, so the characters one text has more than the other, counted
+// either way, take at least that many edits (a swap changes none).
+std::size_t CountDistance(const std::array<std::uint8_t, 37>& a, const std::array<std::uint8_t, 37>& b)
+{
+    std::size_t more = 0;
+    std::size_t fewer = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        more += a[i] > b[i] ? a[i] - b[i] : 0;
+        fewer += b[i] > a[i] ? b[i] - a[i] : 0;
+    }
+    return std::max(more, fewer);
+}
+
 } // namespace
 
-std::vector<std::string> SuggestSettingNames(const SettingsMap& catalogue, const std::string& typed)
+NameSuggestions::NameSuggestions(const SettingsMap& catalogue)
+{
+    for (const auto& entry : catalogue) {
+        names_.push_back({entry.first, CharacterSet(entry.first), CharacterCounts(entry.first)});
+        shortest_ = std::min(shortest_, entry.first.size());
+    }
+}
+
+std::vector<std::string> NameSuggestions::For(std::string_view typed) const
 {
     if (typed.size() > kMaxSuggestedNameLength) {
         return {};
     }
     const std::size_t tolerance = Tolerance(typed.size());
-    std::string lower = typed;
+    std::string lower(typed);
     std::transform(lower.begin(), lower.end(), lower.begin(), AsciiLower);
     std::vector<std::pair<std::size_t, std::string>> near;
-    for (const auto& entry : catalogue) {
-        const std::string& name = entry.first;
+    // Each edit changes the length by one at most: a short text is near no name.
+    const std::size_t nearNames = typed.size() + tolerance < shortest_ ? 0 : names_.size();
+    const auto typedCounts = CharacterCounts(typed);
+    for (std::size_t k = 0; k < nearNames; ++k) {
+        const std::string& name = names_[k].text;
         const std::size_t gap = name.size() > typed.size() ? name.size() - typed.size() : typed.size() - name.size();
-        // Each edit changes the length by one at most.
-        if (gap <= tolerance) {
+        if (gap <= tolerance && CountDistance(typedCounts, names_[k].counts) <= tolerance) {
             const std::size_t distance = EditDistance(lower, name, tolerance);
             if (distance <= tolerance) {
                 near.emplace_back(distance, name);
@@ -104,9 +155,11 @@ std::vector<std::string> SuggestSettingNames(const SettingsMap& catalogue, const
         }
     }
     if (near.empty() && typed.size() >= MinContainedLength) {
-        for (const auto& entry : catalogue) {
-            const std::string& name = entry.first;
-            if (ContainsIgnoringCase(name, typed) || ContainsIgnoringCase(typed, name)) {
+        const std::uint64_t typedSet = CharacterSet(typed);
+        for (const Name& candidate : names_) {
+            const std::string& name = candidate.text;
+            const bool nameHolds = (typedSet & ~candidate.characters) == 0 && ContainsIgnoringCase(name, typed);
+            if (nameHolds || ((candidate.characters & ~typedSet) == 0 && ContainsIgnoringCase(typed, name))) {
                 // Closer in length means less was left out.
                 const std::size_t gap = name.size() > typed.size() ? name.size() - typed.size()
                                                                    : typed.size() - name.size();
@@ -123,4 +176,9 @@ std::vector<std::string> SuggestSettingNames(const SettingsMap& catalogue, const
         names.push_back(candidate.second);
     }
     return names;
+}
+
+std::vector<std::string> SuggestSettingNames(const SettingsMap& catalogue, const std::string& typed)
+{
+    return NameSuggestions(catalogue).For(typed);
 }

@@ -104,6 +104,7 @@ QString ProblemMessageKey(ProblemKind kind)
     case ProblemKind::InvalidValue:
         return TranslationKey::InvalidSettingValue;
     case ProblemKind::MalformedJson:
+    case ProblemKind::NotUtf8:
     case ProblemKind::NotAnObject:
     case ProblemKind::MissingRequiredSetting:
     case ProblemKind::TooLarge:
@@ -114,6 +115,12 @@ QString ProblemMessageKey(ProblemKind kind)
 
 std::vector<ProblemKind> PairProblems(const SettingsMap& catalogue, const std::string& name, const QString* value,
                                       bool nameTaken)
+{
+    return PairProblems(catalogue, FindSetting(catalogue, name), name, value, nameTaken);
+}
+
+std::vector<ProblemKind> PairProblems(const SettingsMap& catalogue, SettingsMap::const_iterator entry,
+                                      std::string_view name, const QString* value, bool nameTaken)
 {
     std::vector<ProblemKind> problems;
     const bool valueEmpty = value != nullptr && value->isEmpty();
@@ -127,7 +134,6 @@ std::vector<ProblemKind> PairProblems(const SettingsMap& catalogue, const std::s
     if (nameTaken) {
         problems.push_back(ProblemKind::DuplicateName);
     }
-    const auto entry = FindSetting(catalogue, name);
     if (entry == catalogue.end()) {
         problems.push_back(ProblemKind::UnknownName);
     } else if (value != nullptr && !valueEmpty && !ValueRuleOf(entry->second).Accepts(*value)) {

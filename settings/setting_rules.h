@@ -11,6 +11,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The rule of a setting's value. The pattern is regular-expression text that must
@@ -41,6 +42,7 @@ const char* KindName(SettingValueKind kind);
 // What can be wrong with a settings file or with a NAME=VALUE pair.
 enum class ProblemKind {
     MalformedJson,
+    NotUtf8, // UTF-16 or UTF-32, or bytes that are not UTF-8
     NotAnObject,
     EmptyNameAndValue,
     EmptyName,
@@ -65,6 +67,9 @@ QString ProblemMessageKey(ProblemKind kind);
 // number): it has no problem of its own here, the caller reports it.
 std::vector<ProblemKind> PairProblems(const SettingsMap& catalogue, const std::string& name, const QString* value,
                                       bool nameTaken);
+// The same, with the name's catalogue entry (FindSetting's result) already looked up.
+std::vector<ProblemKind> PairProblems(const SettingsMap& catalogue, SettingsMap::const_iterator entry,
+                                      std::string_view name, const QString* value, bool nameTaken);
 
 // The first of PairProblems, which the editor shows; none when the pair can be stored.
 std::optional<ProblemKind> FirstPairProblem(const SettingsMap& catalogue, const std::string& name,

@@ -175,7 +175,7 @@ const SettingsMap& SettingsCatalogue()
     return ProcessSettingsMap;
 }
 
-bool EqualsIgnoringAsciiCase(const std::string& left, const std::string& right)
+bool EqualsIgnoringAsciiCase(std::string_view left, std::string_view right)
 {
     return left.size() == right.size()
         && std::equal(left.begin(), left.end(), right.begin(),

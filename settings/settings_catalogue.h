@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The rule a setting's value follows.
@@ -66,4 +67,4 @@ const SettingsMap& SettingsCatalogue();
 SettingsMap::const_iterator FindSetting(const SettingsMap& settings, const std::string& name);
 
 // Equality with ASCII letters a-z folded to A-Z; every other byte compares unchanged.
-bool EqualsIgnoringAsciiCase(const std::string& left, const std::string& right);
+bool EqualsIgnoringAsciiCase(std::string_view left, std::string_view right);

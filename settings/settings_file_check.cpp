@@ -31,9 +31,9 @@ void CheckRequiredSettings(const std::vector<Member>& members, const ProblemRepo
     }
 }
 
-// Parses the text and checks it, handing each problem to `report`; returns the
-// members, or none after a problem of the whole document.
-std::vector<Member> CheckTextTo(const SettingsMap& catalogue, std::string_view bytes, const ProblemReport& report)
+// Parses the text and checks it, handing each problem to `report`; returns what
+// was read, with no members after a problem of the whole document.
+JsonMembers CheckTextTo(const SettingsMap& catalogue, std::string_view bytes, const ProblemReport& report)
 {
     if (bytes.size() > kMaxSettingsFileBytes) {
         report(DocumentProblem(ProblemKind::TooLarge, "The file is too large.",
@@ -43,7 +43,9 @@ std::vector<Member> CheckTextTo(const SettingsMap& catalogue, std::string_view b
     }
     JsonMembers json = ReadJsonMembers(bytes);
     if (!json.parsed) {
-        Problem problem = DocumentProblem(ProblemKind::MalformedJson, "Malformed JSON.", std::move(json.error));
+        Problem problem = json.notUtf8
+            ? DocumentProblem(ProblemKind::NotUtf8, "Not UTF-8 text.", std::move(json.error))
+            : DocumentProblem(ProblemKind::MalformedJson, "Malformed JSON.", std::move(json.error));
         problem.line = json.line;
         problem.column = json.column;
         report(std::move(problem));
@@ -57,28 +59,43 @@ std::vector<Member> CheckTextTo(const SettingsMap& catalogue, std::string_view b
     }
     CheckMembers(catalogue, json.members, NameCase::MustMatch, "Member", report);
     CheckRequiredSettings(json.members, report);
-    return std::move(json.members);
+    return json;
 }
 
 } // namespace
 
-SettingsFileContent ReadSettingsText(const SettingsMap& catalogue, std::string_view bytes)
+SettingsFileContent ReadSettingsText(const SettingsMap& catalogue, std::string_view bytes, const ProblemReport& report)
 {
-    SettingsFileContent content;
-    content.members = CheckTextTo(
-        catalogue, bytes, [&](Problem&& problem) { content.problems.push_back(std::move(problem)); });
-    const std::vector<Member>& members = content.members;
-    auto problem = content.problems.cbegin();
-    for (std::size_t index = 0; index < members.size(); ++index) {
-        const int position = static_cast<int>(index + 1);
-        bool loadable = true;
-        for (; problem != content.problems.cend() && problem->position == position; ++problem) {
-            loadable = loadable && problem->kind == ProblemKind::NameCase;
+    // Members with a problem other than their letter case are left out.
+    std::vector<bool> left;
+    JsonMembers json = CheckTextTo(catalogue, bytes, [&](Problem&& problem) {
+        if (problem.position > 0 && problem.kind != ProblemKind::NameCase) {
+            const auto index = static_cast<std::size_t>(problem.position - 1);
+            if (left.size() <= index) {
+                left.resize(index + 1);
+            }
+            left[index] = true;
         }
-        if (loadable) {
-            content.valid.emplace_back(FindSetting(catalogue, members[index].name)->first, members[index].value);
+        report(std::move(problem));
+    });
+    SettingsFileContent content;
+    for (std::size_t index = 0; index < json.members.size(); ++index) {
+        if (index >= left.size() || !left[index]) {
+            const Member& member = json.members[index];
+            content.valid.emplace_back(FindSetting(catalogue, std::string(member.name))->first, member.value);
         }
     }
+    content.members = std::move(json.members);
+    content.memberText = std::move(json.text);
+    return content;
+}
+
+SettingsFileContent ReadSettingsText(const SettingsMap& catalogue, std::string_view bytes)
+{
+    std::vector<Problem> problems;
+    SettingsFileContent content =
+        ReadSettingsText(catalogue, bytes, [&](Problem&& problem) { problems.push_back(std::move(problem)); });
+    content.problems = std::move(problems);
     return content;
 }
 

@@ -10,6 +10,7 @@
 #include "settings/report_text.h"
 #include "settings/settings_catalogue.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -26,6 +27,8 @@ struct SettingsFileContent {
     // Every member of the top-level object, in file order: what a problem's
     // position refers to.
     std::vector<Member> members;
+    // The names and values the members view.
+    std::shared_ptr<const std::string> memberText;
 };
 
 // Reads a settings file's bytes with the same rules the check tool applies: size
@@ -33,6 +36,10 @@ struct SettingsFileContent {
 // after the top-level value is malformed), per-member checks. Never throws for bad
 // input.
 SettingsFileContent ReadSettingsText(const SettingsMap& catalogue, std::string_view bytes);
+
+// The same, each problem handed to `report` as it is found instead of kept in
+// `problems`: a file may have millions, of which a window shows a few hundred.
+SettingsFileContent ReadSettingsText(const SettingsMap& catalogue, std::string_view bytes, const ProblemReport& report);
 
 // Every problem of a settings file, given its bytes, each handed over as it is
 // found (in the order above), so that a file with very many problems need not

@@ -7,6 +7,10 @@
 #       left out; a value changed, a close asks: Cancel keeps the window, Export
 #       replaces the opened file with the loaded members in the file's order.
 #   --escape PROGRAM: Escape in the selector ends the program with 0, no window, no file.
+#   --hostile PROGRAM CLOSE_HELPER: started with a file whose name and values are markup
+#       (<img src=/dev/zero>, <h1>): hovering the values shows each tool tip as one line
+#       of literal text and the program's memory does not grow; Ctrl+O on a pipe gives
+#       a notice at once; the close asks nothing and exits 0.
 #   --session PROGRAM SESSION_MANAGER: a setting added, three log-outs: one that lets
 #       no window ask (a warning, no question), one cancelled in the question, one
 #       answered "Don't export", after which the program dies with 0 without asking again.
@@ -14,10 +18,10 @@
 
 set -u -o pipefail
 mode=full
-[[ ${1:-} == --escape || ${1:-} == --open || ${1:-} == --session ]] && { mode=${1#--}; shift; }
+[[ ${1:-} == --escape || ${1:-} == --open || ${1:-} == --session || ${1:-} == --hostile ]] && { mode=${1#--}; shift; }
 program=${1:-} close_helper=${2:-}
 [[ -x $program && ($mode == escape || -x $close_helper) ]] ||
-    { echo "usage: $0 [--open|--escape|--session] PROGRAM [CLOSE_HELPER|SESSION_MANAGER]" >&2; exit 2; }
+    { echo "usage: $0 [--open|--escape|--session|--hostile] PROGRAM [CLOSE_HELPER|SESSION_MANAGER]" >&2; exit 2; }
 for tool in Xvfb xdotool xdpyinfo timeout; do
     command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool not found"; exit 77; }
 done
@@ -129,6 +133,10 @@ arguments=()
 # Written by hand: LF line ends, HostAddress second, one invalid member.
 [[ $mode == open ]] && arguments=("$HOME/opened.json") &&
     printf '{\n  "ReleaserAddress": "https://releaser.example.com:8443",\n  "HostAddress": "https://10.0.0.5:56569",\n  "SaveSpool": "yes",\n  "BlockCopies": "007"\n}\n' >"$HOME/opened.json"
+# A name the toolkit would take for an image of /dev/zero, values that are markup; and a pipe.
+hostile_file="$HOME/<img src=&#47;dev&#47;zero>.json"
+[[ $mode == hostile ]] && arguments=("$hostile_file") && mkfifo "$HOME/fifo.json" &&
+    printf '{"HostAddress": "https://10.0.0.5:56569", "WorkFolder": "<img src=\\"/dev/zero\\">", "AuditingFolder": "<h1><font color=red>Big</font></h1>"}' >"$hostile_file"
 if [[ $mode == session ]]; then
     # Rounds: no interaction, then twice any.
     "$close_helper" "$work/manager.address" 0 2 2 >"$work/manager.log" &
@@ -201,6 +209,39 @@ if [[ $mode == session ]]; then
     wait_program_exit 10 || fail "the program still runs 10 s after the session manager told it to die"
     ((exit_code == 0)) || fail "exit code $exit_code at the end of the session, expected 0"
     echo "PASS: session run, asked and ended"
+    exit 0
+elif [[ $mode == hostile ]]; then
+    wait_new_window "$title" 300 "$selector"$'\n'"$main" 2 >/dev/null && fail "a notice opened for a valid file"
+    # Peak memory, in kB.
+    peak() { sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\).*/\1/p' "/proc/$program_pid/status"; }
+    before=$(peak)
+    # The value cells of AuditingFolder (<h1>...) and WorkFolder (<img ...>), rows 1 and 3:
+    # each tool tip is one line of text at least as wide as the cell's (a rendered
+    # heading or picture would be taller, or narrower, or read /dev/zero).
+    for hover in 121:200 181:120; do
+        y=${hover%:*} known=$(visible_windows "")
+        focus_window "$main" && timeout 5 xdotool mousemove --window "$main" 360 "$y" sleep 0.3 mousemove --window "$main" 362 "$((y + 1))" ||
+            fail "could not hover over the value in row $y"
+        tip=$(wait_new_window "" 1 "$known" 5) || fail "no tool tip over the value in row $y"
+        read -r tip_width tip_height < <(timeout 5 xdotool getwindowgeometry --shell "$tip" | sed -n 's/^\(WIDTH\|HEIGHT\)=//p' | tr '\n' ' ')
+        ((tip_width >= ${hover#*:} && tip_height <= 50)) || fail "the tool tip in row $y is ${tip_width}x$tip_height, not one line of text"
+        timeout 10 import -window root "$work/hover-$y.png" 2>/dev/null
+        timeout 5 xdotool mousemove 1270 790 && wait_window_gone "$tip" 10 || fail "the tool tip in row $y stayed"
+    done
+    program_alive || fail "the program died while showing the tool tips"
+    after=$(peak)
+    ((after - before < 51200)) || fail "peak memory grew from $before kB to $after kB while showing the tool tips"
+    # Ctrl+O, the pipe typed into the file dialog: a notice at once, the window answers.
+    known=$(visible_windows "")
+    focus_window "$main" && keys ctrl+o && file_dialog=$(wait_new_window "" 400 "$known" 15) || fail "Ctrl+O opened no dialog"
+    focus_window "$file_dialog" && wait_settled 10 && type_text "$HOME/fifo.json" && keys Return || fail "could not choose the pipe"
+    notice=$(wait_new_window "$title" 300 "$known"$'\n'"$file_dialog" 5) || fail "no notice about the pipe within 5 s"
+    confirm "$notice" "the notice about the pipe"
+    # Nothing changed: the close asks nothing.
+    "$close_helper" "$main" || fail "could not close the main window"
+    wait_program_exit 10 || fail "the program still runs 10 s after its main window was closed"
+    ((exit_code == 0)) || fail "exit code $exit_code after closing the main window, expected 0"
+    echo "PASS: hostile file shown as plain text, a pipe refused at once"
     exit 0
 elif [[ $mode == open ]]; then
     notice=$(wait_new_window "$title" 500 "$selector"$'\n'"$main" 10) || fail "no notice about the opened file"

@@ -220,7 +220,7 @@ private slots:
         window = std::make_unique<SilentInstallHelperWindow>();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        window->OpenSettingsFile(opened);
+        window->OpenSettingsFile(NativePathOf(opened));
         QVERIFY(QFile::remove(opened));
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
     }

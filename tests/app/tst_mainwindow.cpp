@@ -22,11 +22,18 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QToolButton>
 #include <QUrl>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
 #include <functional>
 #include <memory>
 
@@ -68,6 +75,17 @@ QStringList NoticeLines(QWidget* notice)
     }
     notice->close();
     return lines;
+}
+
+// The text a tool tip shows: rich text as it renders, anything else as it is.
+QString ToolTipShown(const QString& toolTip)
+{
+    if (!Qt::mightBeRichText(toolTip)) {
+        return toolTip;
+    }
+    QTextDocument document;
+    document.setHtml(toolTip);
+    return document.toPlainText();
 }
 
 } // namespace
@@ -126,10 +144,11 @@ private:
 
     // Drags the file onto the window and drops it, as the file manager does; true
     // when the window took it.
-    bool Drop(const QString& file)
+    bool Drop(const QString& file) { return Drop(QUrl::fromLocalFile(file)); }
+    bool Drop(const QUrl& file)
     {
         QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(file)});
+        data.setUrls({file});
         QDragEnterEvent enter(QPoint(430, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(window.get(), &enter);
         QDropEvent dropped(QPointF(430, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -166,7 +185,7 @@ private:
         QVERIFY(WriteFile(folder.filePath(QStringLiteral("refused.json")), "[]"));
         for (const QString& step : steps.split(',', Qt::SkipEmptyParts)) {
             if (step == QLatin1String("open") || step == QLatin1String("refused")) {
-                window->OpenSettingsFile(folder.filePath(step.startsWith('o') ? "opened.json" : "refused.json"));
+                window->OpenSettingsFile(NativePathOf(folder.filePath(step.startsWith('o') ? "opened.json" : "refused.json")));
                 if (step.startsWith('r')) {
                     QVERIFY(NoticeLines(QApplication::activeModalWidget()).constFirst() == QLatin1String("File not opened"));
                 }
@@ -214,7 +233,7 @@ private slots:
         QCOMPARE(window->windowTitle(), QStringLiteral("Orvane Print Agent - Silent Install Helper"));
         QStringList shown;
         for (int column = 0; column < 3; ++column) {
-            shown << Table()->item(0, column)->text() << Table()->item(0, column)->toolTip();
+            shown << Table()->item(0, column)->text() << ToolTipShown(Table()->item(0, column)->toolTip());
         }
         for (const char* name : {"btnAdd", "btnEdit", "btnDelete", "btnExport"}) {
             shown << Button(name)->accessibleName().repeated(!Button(name)->icon().isNull());
@@ -324,7 +343,7 @@ private slots:
                                   "  \"SaveSpool\": \"0\",\n  \"HttpTimout\": \"1\",\n  \"SNMPQueryInterval\": \"30\",\n"
                                   "  \"BlockCopies\": \"007\",\n  \"blockcopies\": \"9\",\n  \"HttpTimeout\": 30,\n"
                                   "  \"WorkFolder\": \"C:\\\\Orvane\\\\\u00c4rbeit\\t/x\"\n}"));
-        window->OpenSettingsFile(opened);
+        window->OpenSettingsFile(NativePathOf(opened));
         QCOMPARE(NoticeLines(QApplication::activeModalWidget()),
                  (QStringList{"Problems in the settings file",
                               "hand-written.json\nThe valid settings of the file were loaded. The entries below "
@@ -348,6 +367,31 @@ private slots:
                                                 "    \"BlockCopies\": \"007\",\r\n"
                                                 "    \"WorkFolder\": \"C:\\\\Orvane\\\\\xc3\x84rbeit\\t/x\"\r\n}\r\n"));
 
+        // A HostAddress the file holds with an invalid value: one line, the value and the default added.
+        QVERIFY(WriteFile(opened, "{\"HostAddress\": \"ftp://h\", \"SaveSpool\": \"1\"}"));
+        window->OpenSettingsFile(NativePathOf(opened));
+        QCOMPARE(NoticeLines(QApplication::activeModalWidget()).mid(2),
+                 QStringList{"HostAddress|ftp://h|The value must be an http:// or https:// address with host and port and "
+                             "nothing after the port, such as https://10.0.0.5:56569. Its default value was added "
+                             "instead: https://127.0.0.1:56569"});
+
+#ifndef _WIN32
+        // The file name is shown as plain text, made visible; a name that is not UTF-8 is opened as given.
+        const NativePath folderPath = NativePathOf(folder.path());
+        for (const auto& [name, shown] : {std::pair<std::string, QString>{"<h1><font color=red>a\xe2\x80\xae.json", "<h1><font color=red>a\\u202e.json"},
+                                          std::pair<std::string, QString>{"caf\xe9.json", "caf\\xe9.json"}}) {
+            QVERIFY(std::ofstream(folderPath + '/' + name) << "{\"HostAddress\": \"https://10.0.0.7:1\", \"Save\xe2\x80\x8bSpool\": \"\xe2\x80\xae" "1\"}");
+            window->OpenSettingsFile(folderPath + '/' + name);
+            const QStringList lines = NoticeLines(QApplication::activeModalWidget());
+            QCOMPARE(lines.at(1).section('\n', 0, 0), shown);
+            // So is a name that only looks like a setting's, and its value.
+            QCOMPARE(lines.at(2).section('|', 0, 1), QStringLiteral("Save\\u200bSpool|\\u202e1"));
+            QCOMPARE(Table()->item(0, 1)->text(), QStringLiteral("https://10.0.0.7:1"));
+            // The toolkit cannot name it to remove it.
+            std::remove((folderPath + '/' + name).c_str());
+        }
+#endif
+
         // Without HostAddress, it comes first at its default, and the notice says so;
         // of hundreds of bad members it lists the first ones and counts the rest.
         QByteArray many("{\"SaveSpool\": \"true\"");
@@ -355,7 +399,7 @@ private slots:
             many += ", \"Unknown" + QByteArray::number(i) + "\": \"1\"";
         }
         QVERIFY(WriteFile(opened, many + '}'));
-        window->OpenSettingsFile(opened);
+        window->OpenSettingsFile(NativePathOf(opened));
         const QStringList lines = NoticeLines(QApplication::activeModalWidget());
         const std::string before = SettingsJson.dump();
         QCOMPARE(before, std::string("{\"HostAddress\":\"https://127.0.0.1:56569\",\"SaveSpool\":\"true\"}"));
@@ -369,16 +413,34 @@ private slots:
         const std::pair<QByteArray, QString> refused[] = {
             {"{\n  \"SaveSpool\": \"true\"\n  \"BlockCopies\": \"1\"\n}",
              "Die Datei ist kein gültiges JSON: Fehler in Zeile 3, Spalte 15."},
+            {"{\n  \"SaveSpool\": \"tr", "Die Datei ist kein gültiges JSON: Fehler in Zeile 2, Spalte 19."},
             {"[\"SaveSpool\"]", "Die Datei enthält kein JSON-Objekt mit Einstellungen."},
             {"{\"WorkFolder\": \"C:\\\\\xc4rbeit\"}", "Die Datei ist kein UTF-8-Text."},
+            {QByteArray("{\0}\0", 4), "Die Datei ist kein UTF-8-Text."}, // UTF-16 without byte-order mark
             {{}, "Die Datei kann nicht gelesen werden."},
+#ifndef _WIN32
+            // A pipe without a writer and a device are refused at once, unread.
+            {"fifo", "Die Datei ist eine Pipe, ein Socket oder ein Gerät, keine gewöhnliche Datei."},
+            {"device", "Die Datei ist eine Pipe, ein Socket oder ein Gerät, keine gewöhnliche Datei."},
+#endif
         };
         for (const auto& [bytes, message] : refused) {
             QFile::remove(opened);
-            QVERIFY(bytes.isNull() || WriteFile(opened, bytes));
-            window->OpenSettingsFile(opened);
+            NativePath path = NativePathOf(opened);
+#ifndef _WIN32
+            if (bytes == "device") {
+                path = "/dev/zero";
+            } else if (bytes == "fifo") {
+                QCOMPARE(mkfifo(path.c_str(), 0600), 0);
+            } else
+#endif
+            {
+                QVERIFY(bytes.isNull() || WriteFile(opened, bytes));
+            }
+            window->OpenSettingsFile(path);
             const QString shown = NoticeLines(QApplication::activeModalWidget()).join('|');
-            QVERIFY2(shown.startsWith("Datei nicht geöffnet|hand-written.json\n" + message + " Es wurde nichts geladen."),
+            QVERIFY2(shown.startsWith("Datei nicht geöffnet|" + ShownFileName(path) + '\n' + message
+                                      + " Es wurde nichts geladen."),
                      qPrintable(shown));
             QCOMPARE(SettingsJson.dump(), before);
         }
@@ -396,9 +458,19 @@ private slots:
         QVERIFY(WriteFile(path, file));
         QVERIFY(WriteFile(text, "{}"));
         QVERIFY(!Drop(text));
-        // Unchanged since the start: no question.
+        // Unchanged since the start: no question. The URL names the file's bytes,
+        // which need not be UTF-8; the file they name is opened.
+#ifdef _WIN32
         QVERIFY(Drop(path));
+#else
+        const std::string latin1 = NativePathOf(folder.path()) + "/caf\xe9.json";
+        QVERIFY(std::ofstream(latin1) << file.toStdString());
+        QVERIFY(Drop(QUrl::fromEncoded("file://" + QByteArray::fromStdString(latin1).toPercentEncoding("/"))));
+#endif
         QTRY_COMPARE(Names(), (QStringList{"BlockCopies", "HostAddress"}));
+#ifndef _WIN32
+        std::remove(latin1.c_str());
+#endif
 
         QVERIFY(AddThroughEditor("SaveSpool", "1"));
         QString shown;
@@ -478,7 +550,7 @@ private slots:
                           "{\"HostAddress\": \"http://h:1\", \"BlockCopies\": \"5\", \"HttpTimout\": \"30\", "
                           "\"blockcopies\": \"9\", \"SaveSpool\": true, \"\": \"1\", \"WorkFolder\": [1], "
                           "\"<img src=\\\"/dev/zero\\\">\": \"1\"}"));
-        window->OpenSettingsFile(path);
+        window->OpenSettingsFile(NativePathOf(path));
         auto* notice = qobject_cast<FileProblemsDialog*>(QApplication::activeModalWidget());
         QVERIFY(notice != nullptr);
         auto* table = notice->findChild<QTableWidget*>(QStringLiteral("tblProblems"));
@@ -493,7 +565,7 @@ private slots:
             QVERIFY(label->textFormat() == Qt::PlainText || label->text().isEmpty());
         }
         QCOMPARE(table->item(5, 0)->toolTip(),
-                 "<p style=\"white-space:pre-wrap\">&lt;img src=&quot;/dev/zero&quot;&gt;</p>");
+                 "<p style=\"white-space:pre\">&lt;img src=&quot;/dev/zero&quot;&gt;</p>");
 
         QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(table);
         QCOMPARE(reader->text(QAccessible::Name), notice->findChild<QLabel*>("lblFileProblemsTitle")->text());
@@ -541,7 +613,7 @@ private slots:
             file += "\"Unknown" + QByteArray::number(i) + "\": \"" + QByteArray(i * 3, 'v') + "\",";
         }
         QVERIFY(WriteFile(folder.filePath("many.json"), file + "\"HostAddress\": \"https://h:1\"}"));
-        window->OpenSettingsFile(folder.filePath("many.json"));
+        window->OpenSettingsFile(NativePathOf(folder.filePath("many.json")));
         QPointer<QWidget> notice = QApplication::activeModalWidget();
         QVERIFY(qobject_cast<FileProblemsDialog*>(notice) != nullptr && Activate(*notice));
         auto* table = notice->findChild<QTableWidget*>(QStringLiteral("tblProblems"));
@@ -727,25 +799,37 @@ private slots:
 
     // Hostile values are kept whole and exported exactly: every line end and control
     // character of a value is escaped, so the only raw ones are the layout's CR LF.
-    // Names that only look like a setting are refused, and Enter does not save them.
+    // The value's cell and tool tip show it as plain text, cut and made visible: no
+    // markup is rendered, no character hides or reorders text. Names that only look
+    // like a setting are refused, and Enter does not save them.
     void hostileInput_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("value");
         QTest::addColumn<bool>("refused");
+        QTest::addColumn<QString>("shown"); // the value's cell; ending in "…", its start
         QString controls = QStringLiteral("start");
         for (char16_t c = 1; c < 0x20; ++c) {
             controls += QChar(c);
         }
         controls = QChar(0) + controls + QChar(0x7f) + QChar(0x85) + QChar(0x2028) + QStringLiteral("end");
         const QString sample = QStringLiteral("C:\\Orvane\\\"spool\"\tfila \u00e9 a\u00e7\u00e3o \U0001F600 \\u0041 ");
-        QTest::newRow("1 MB") << "WorkFolder" << sample.repeated(40000) << false;
-        QTest::newRow("control characters") << "EnabledDriverList" << controls << false;
-        QTest::newRow("NUL after name") << QStringLiteral("SaveSpool") + QChar(0) << "1" << true;
-        QTest::newRow("zero-width space in name") << QStringLiteral("Save\u200BSpool") << "1" << true;
+        QTest::newRow("1 MB") << "WorkFolder" << sample.repeated(40000) << false
+                              << QStringLiteral("C:\\Orvane\\\"spool\"\\x09fila \u00e9 a\u00e7\u00e3o \U0001F600 \\\\u0041 C:\u2026");
+        QTest::newRow("control characters")
+            << "EnabledDriverList" << controls << false
+            << QStringLiteral("\\x00start\\x01\\x02\\x03\\x04\\x05\\x06\\x07\\x08\\x09\\x0a\\x0b\\x0c\\x0d\\x0e\\x0f\\x10\\x11"
+                              "\\x12\\x13\\x14\\x15\\x16\\x17\\x18\\x19\\x1a\\x1b\\x1c\\x1d\\x1e\\x1f\\x7f\\u0085\\u2028end");
+        QTest::newRow("markup") << "WorkFolder" << "<img src=\"/dev/zero\"><h1>x</h1>" << false
+                                << "<img src=\"/dev/zero\"><h1>x</h1>";
+        QTest::newRow("bidirectional and invisible characters")
+            << "AuditingFolder" << QStringLiteral("C:\\Audit\u202eredloF\u200b\u00a0") << false
+            << QStringLiteral("C:\\Audit\\u202eredloF\\u200b\\u00a0");
+        QTest::newRow("NUL after name") << QStringLiteral("SaveSpool") + QChar(0) << "1" << true << QString();
+        QTest::newRow("zero-width space in name") << QStringLiteral("Save\u200BSpool") << "1" << true << QString();
         QTest::newRow("full-width name") << QStringLiteral("\uff33\uff41\uff56\uff45\uff33\uff50\uff4f\uff4f\uff4c") << "1"
-                                         << true;
-        QTest::newRow("dotless i in name") << QStringLiteral("D\u0131sableParser") << "1" << true;
+                                         << true << QString();
+        QTest::newRow("dotless i in name") << QStringLiteral("D\u0131sableParser") << "1" << true << QString();
     }
 
     void hostileInput()
@@ -753,6 +837,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, value);
         QFETCH(bool, refused);
+        QFETCH(QString, shown);
         QString message;
         QCOMPARE(AddThroughEditor(name, value, &message), !refused);
         if (refused) {
@@ -760,7 +845,27 @@ private slots:
             QCOMPARE(Table()->rowCount(), 1);
             return;
         }
-        QVERIFY(Table()->item(RowOf(name), 1)->text() == value);
+        const QTableWidgetItem* cell = Table()->item(RowOf(name), 1);
+        const QString toolTip = ToolTipShown(cell->toolTip());
+        if (shown.endsWith(QChar(0x2026))) {
+            // 200 characters in the cell, 500 in the tool tip, some of them escaped.
+            QVERIFY2(cell->text().startsWith(shown.chopped(1)) && cell->text().endsWith(QChar(0x2026))
+                         && cell->text().size() < 250,
+                     qPrintable(cell->text()));
+            QVERIFY(toolTip.startsWith(cell->text().chopped(1)) && toolTip.size() > cell->text().size()
+                    && toolTip.size() < 600);
+        } else {
+            QCOMPARE(cell->text(), shown);
+            QCOMPARE(toolTip, shown);
+        }
+        // The editor still gets the whole value.
+        ClickCell(RowOf(name));
+        QString edited;
+        RunWithModal([this] { QTest::keyClick(window.get(), Qt::Key_Return); }, [&](QWidget* dialog) {
+            edited = dialog->findChild<QLineEdit*>(QStringLiteral("txbSettingValue"))->text();
+            dialog->close();
+        });
+        QVERIFY(edited == value);
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("hostile.json"));
         ExportTo(path);

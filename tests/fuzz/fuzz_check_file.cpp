@@ -1,6 +1,8 @@
 // `validate` on arbitrary bytes, as text and as JSON, and the program's reading of
-// them: they agree; every text line belongs to the file and has no control
-// character; a file without problems loads with HostAddress and valid values.
+// them: they agree; every text line belongs to the file; neither output holds a
+// raw control, format, line or paragraph separator or bidirectional character
+// (but the line ends of the layout); a file without problems loads with
+// HostAddress and valid values.
 #include "tools/check/check_tool.h"
 #include "i18n/globalize.h"
 #include "settings/settings_catalogue.h"
@@ -35,6 +37,29 @@ int Validate(std::vector<std::string> arguments, const std::string& input, std::
     return code;
 }
 
+// Whether the output shows every character that hides, reorders or breaks text as
+// an escape: none of Cc (but line feeds), Cf, Zl or Zp is left raw.
+bool AllVisible(const std::string& output)
+{
+    const std::u32string characters = QString::fromStdString(output).toStdU32String();
+    for (const char32_t c : characters) {
+        switch (QChar::category(c)) {
+        case QChar::Other_Control:
+            if (c != '\n') {
+                return false;
+            }
+            break;
+        case QChar::Other_Format:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            return false;
+        default:
+            break;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -66,6 +91,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool valid = code == CheckExit::Valid;
     std::string json;
     const int jsonCode = Validate({"--json"}, input, json);
+    if (!AllVisible(text) || !AllVisible(json)) {
+        std::abort();
+    }
     const auto report = nlohmann::json::parse(json, nullptr, false);
     const SettingsFileContent content = ReadSettingsText(SettingsCatalogue(), input);
     if (valid != (text == "<stdin>: valid\n") || jsonCode != code || report.is_discarded()

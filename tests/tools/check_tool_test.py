@@ -82,9 +82,16 @@ def cli(tool, scratch):
         "escapes.json": host + b', "W\\u001b[31m": "1", "HttpTimeout": "\\u001b[2J' + b"9" * (1 << 20) + b'x"}',
         "long-key.json": host + b', "' + b"k" * (1 << 20) + b'": "1"}',
         "x\nok.json: valid\n": host + b', "SaveSpool": "yes"}',
+        # Cut short, another encoding, a name that is not UTF-8, names that hide or reorder text.
+        "empty.json": b"",
+        "cut.json": host + b', "WorkFolder": "C:\\\\Ar',
+        "utf16.json": '{"HostAddress": "https://h:1"}'.encode("utf-16-le"),
+        b"caf\xe9.json": host + b"}",
+        "hidden.json": host + ', "Save\u200bSpool": "1", "\u202eSaveSpool": "1", "A\u2028B\u00ad": "1", "D\x7f\u0085": "1"}'.encode(),
     }
     for name, data in files.items():
-        (scratch / name).write_bytes(data)
+        with open(os.path.join(bytes(scratch), name if isinstance(name, bytes) else name.encode()), "wb") as file:
+            file.write(data)
 
     # Exit code, the start of standard output and a text on standard error; b""
     # stands for nothing at all. Never a crash, a false "valid" or a stopped run.
@@ -115,6 +122,13 @@ def cli(tool, scratch):
         (["validate", "deep-member.json"], 1, b"deep-member.json: line 1, column 352: Malformed JSON. Nested", b""),
         (["validate", "nul.json"], 1, b"nul.json: line 1, column 31: Malformed JSON. Unexpected NUL byte\n", b""),
         (["validate", "nul-padded.json"], 1, b"nul-padded.json: line 2, column 1: Malformed JSON. Unexpected NUL", b""),
+        (["validate", "empty.json", "cut.json"], 1, b"empty.json: line 1, column 1: Malformed JSON. Unexpected end of file\n"
+         b"cut.json: line 1, column 53: Malformed JSON. Unexpected end of file\n", b""),
+        (["validate", "utf16.json"], 1, b"utf16.json: line 1, column 1: Not UTF-8 text. Found UTF-16 (little-endian) text.\n", b""),
+        # The bytes given are opened, and shown escaped.
+        (["validate", b"caf\xe9.json"], 0, b'"caf\\xe9.json": valid\n', b""),
+        (["compose", "--from", b"caf\xe9.json"], 0, b'{\r\n    "HostAddress": "https://h:1"\r\n}\r\n', b""),
+        (["validate", b"caf\xe8.json"], 2, b"", b'cannot read "caf\\xe8.json": No such file or directory'),
         # A bad file in the middle: the next is still checked.
         (["validate", "deep.json", "overflow.json", "invalid.json"], 1, b"deep.json: " + nested
          + b"overflow.json: line 1, column 54: Malformed JSON. Number overflow parsing '1e999999'\n" + invalid, b""),
@@ -155,8 +169,24 @@ def cli(tool, scratch):
         {"file": "missing.json", "valid": False, "error": "No such file or directory"}]},
         f"--json: the whole report ({out!r})")
     code, out, err = run(tool, ["validate", "--json", *files], cwd=scratch)
-    check(code == 2 and [entry["file"] for entry in json.loads(out)["files"]] == [*files],
+    names = [name.decode("latin-1").replace("\xe9", "\\xe9") if isinstance(name, bytes) else name for name in files]
+    check(code == 2 and [entry["file"] for entry in json.loads(out)["files"]] == names,
           "--json: one JSON report for every file, whatever is in them")
+    # Written as the check goes: "valid" comes once it is known, after the problems and the files.
+    check(list(json.loads(out)) == ["files", "valid"]
+          and all(list(entry)[-1] == "valid" for entry in json.loads(out)["files"]), "--json: \"valid\" last")
+
+    # Characters that hide, reorder or break text are escaped in text and JSON alike; a
+    # JSON reader reads the names as they are.
+    code, text, err = run(tool, ["validate", "hidden.json"], cwd=scratch)
+    code, out, err = run(tool, ["validate", "--json", "hidden.json"], cwd=scratch)
+    hidden = [problem["name"] for problem in json.loads(out)["files"][0]["problems"]]
+    raw = re.compile("[\u0000-\u0009\u000b-\u001f\u007f-\u009f\u00ad\u061c\u200b-\u200f\u2028-\u202e\u2060-\u206f\ufeff]")
+    check(not raw.search(text.decode()) and not raw.search(out.decode())
+          and b'member 2 "Save\\u200bSpool"' in text and b'member 3 "\\u202eSaveSpool"' in text
+          and b'member 4 "A\\u2028B\\u00ad"' in text and b'member 5 "D\\x7f\\u0085"' in text
+          and hidden == ["Save\u200bSpool", "\u202eSaveSpool", "A\u2028B\u00ad", "D\x7f\u0085"],
+          f"hidden characters escaped ({text!r}, {hidden!r})")
 
     # Names, values and file names cannot forge lines or reach the terminal raw,
     # and long ones are cut.
@@ -180,6 +210,10 @@ def cli(tool, scratch):
     check(code == 0 and out == b"" and target.read_bytes() == expected, "compose -o: file, non-ASCII name")
     code, out, err = run(tool, ["validate", target.name], cwd=scratch)
     check(code == 0 and out == "composé.json: valid\n".encode(), "validate: non-ASCII file name")
+
+    # A pipe given as the file is waited for and read, as validate <(...) does.
+    code, out, err = run(tool, ["validate", "/dev/stdin"], stdin=composed)
+    check(code == 0 and out == b"/dev/stdin: valid\n", f"validate: a pipe as the file ({out!r}, {err!r})")
 
     # Standard input closed or a folder, and a full output device.
     code, out, err = run(tool, ["validate", "-"], stdin=None, preexec_fn=lambda: os.close(0))

@@ -100,9 +100,22 @@ std::string Label(const std::string& file)
     return plain ? file : quoted;
 }
 
-std::string JsonString(const std::string& text)
+// The file an argument names, in the platform's form: on POSIX its bytes as given,
+// which need not be UTF-8.
+NativePath ArgumentPath(const std::string& argument)
 {
-    return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
+#ifdef _WIN32
+    return NativePathOf(QString::fromStdString(argument));
+#else
+    return argument;
+#endif
+}
+
+std::string JsonString(std::string_view text)
+{
+    std::string json;
+    AppendJsonText(text, json);
+    return json;
 }
 
 std::string Dump(const Json& json)
@@ -184,18 +197,34 @@ std::int32_t LocaleIdOf(QString language)
     throw UsageError{"unknown language " + QuotedText(Utf8(language)) + "; use one of " + known};
 }
 
-std::string ProblemText(const Problem& problem, const std::string& place)
+// A problem as a line of text output says it, appended to `text`.
+void AppendProblemText(const Problem& problem, const char* place, std::string& text)
 {
-    std::string text;
-    if (problem.kind == ProblemKind::MalformedJson) {
-        text = "line " + std::to_string(problem.line) + ", column " + std::to_string(problem.column) + ": ";
+    if (problem.kind == ProblemKind::MalformedJson || problem.kind == ProblemKind::NotUtf8) {
+        text += "line ";
+        text += std::to_string(problem.line);
+        text += ", column ";
+        text += std::to_string(problem.column);
+        text += ": ";
     } else if (problem.position > 0) {
-        text = place + " " + std::to_string(problem.position) + " " + QuotedText(problem.name) + ": ";
+        text += place;
+        text += ' ';
+        text += std::to_string(problem.position);
+        text += ' ';
+        text += QuotedText(problem.name);
+        text += ": ";
     }
     text += problem.message;
     if (!problem.detail.empty()) {
-        text += " " + problem.detail;
+        text += ' ';
+        text += problem.detail;
     }
+}
+
+std::string ProblemText(const Problem& problem, const char* place)
+{
+    std::string text;
+    AppendProblemText(problem, place, text);
     return text;
 }
 
@@ -203,26 +232,41 @@ std::string ProblemText(const Problem& problem, const std::string& place)
 // braces 8 blanks in), appended to `report`.
 void AppendProblemJson(const Problem& problem, std::string& report)
 {
-    const std::string in = "\n          ";
-    report += "        {" + in + "\"code\": " + JsonString(ProblemCode(problem.kind));
+    bool first = true;
+    auto field = [&](const char* name) {
+        report += first ? "        {\n          \"" : ",\n          \"";
+        report += name;
+        report += "\": ";
+        first = false;
+    };
+    field("code");
+    AppendJsonText(ProblemCode(problem.kind), report);
     if (problem.position > 0) {
-        report += "," + in + "\"member\": " + std::to_string(problem.position) + "," + in
-            + "\"name\": " + JsonString(problem.name);
+        field("member");
+        report += std::to_string(problem.position);
+        field("name");
+        AppendJsonText(problem.name, report);
     }
-    if (problem.kind == ProblemKind::MalformedJson) {
-        report += "," + in + "\"line\": " + std::to_string(problem.line) + "," + in
-            + "\"column\": " + std::to_string(problem.column);
+    if (problem.kind == ProblemKind::MalformedJson || problem.kind == ProblemKind::NotUtf8) {
+        field("line");
+        report += std::to_string(problem.line);
+        field("column");
+        report += std::to_string(problem.column);
     }
-    report += "," + in + "\"message\": " + JsonString(problem.message);
+    field("message");
+    AppendJsonText(problem.message, report);
     if (!problem.detail.empty()) {
-        report += "," + in + "\"detail\": " + JsonString(problem.detail);
+        field("detail");
+        AppendJsonText(problem.detail, report);
     }
     if (problem.kind == ProblemKind::UnknownName) {
-        report += "," + in + "\"suggestions\": [";
+        field("suggestions");
+        report += "[";
         for (std::size_t i = 0; i < problem.suggestions.size(); ++i) {
-            report += (i == 0 ? "\n            " : ",\n            ") + JsonString(problem.suggestions[i]);
+            report += i == 0 ? "\n            " : ",\n            ";
+            AppendJsonText(problem.suggestions[i], report);
         }
-        report += problem.suggestions.empty() ? "]" : in + "]";
+        report += problem.suggestions.empty() ? "]" : "\n          ]";
     }
     report += "\n        }";
 }
@@ -251,9 +295,33 @@ bool CheckFile(const SettingsMap& catalogue, const std::string& text, const std:
     return found;
 }
 
-// Text output goes out line by line; the JSON report is put together as text, one
-// file after the other (a file with very many problems would take far more memory
-// as a JSON value), and printed at the end, when "valid" is known.
+// Output written in pieces of a useful size as it is produced: a file with very
+// many problems is never held as one report.
+class ReportStream {
+public:
+    explicit ReportStream(std::ostream& out) : out_(out) {}
+    ~ReportStream() { Flush(); }
+
+    std::string& Text() { return text_; }
+    void Written()
+    {
+        if (text_.size() >= 1 << 16) {
+            Flush();
+        }
+    }
+    void Flush()
+    {
+        out_.write(text_.data(), static_cast<std::streamsize>(text_.size()));
+        text_.clear();
+    }
+
+private:
+    std::ostream& out_;
+    std::string text_;
+};
+
+// Both reports are written as the check goes. The JSON report therefore gives
+// "valid" after "problems" and after "files", once it is known.
 int Validate(const Invocation& invocation, std::istream& in, std::ostream& out, std::ostream& err)
 {
     if (invocation.operands.isEmpty()) {
@@ -262,46 +330,61 @@ int Validate(const Invocation& invocation, std::istream& in, std::ostream& out, 
     const SettingsMap& catalogue = SettingsCatalogue();
     bool problemsFound = false;
     bool readFailed = false;
-    std::string files;
-    for (const QString& path : invocation.operands) {
-        const std::string label = path == QLatin1String("-") ? "<stdin>" : Utf8(path);
-        if (!files.empty()) {
-            files += ",\n";
+    ReportStream report(out);
+    std::string& text = report.Text();
+    if (invocation.json) {
+        text += "{\n  \"files\": [";
+    }
+    for (std::size_t operand = 0; operand < invocation.operandArguments.size(); ++operand) {
+        const std::size_t argument = static_cast<std::size_t>(invocation.operandArguments[operand]);
+        // The file as given: its bytes are opened, and shown escaped where they are not UTF-8.
+        const std::string& path = invocation.rawArguments[argument];
+        const bool standardInput = path == "-";
+        const std::string file = standardInput ? "<stdin>" : path;
+        const std::string label = Label(file) + ": ";
+        if (invocation.json) {
+            text += operand == 0 ? "\n    {\n      \"file\": " : ",\n    {\n      \"file\": ";
+            AppendJsonText(invocation.utf8[argument] ? file : VisibleText(file), text);
         }
-        files += "    {\n      \"file\": " + JsonString(label) + ",\n      \"valid\": ";
-        const std::size_t validAt = files.size();
-        FileReadResult input = path == QLatin1String("-") ? ReadStreamBounded(in) : ReadFileBounded(path);
+        FileReadResult input = standardInput ? ReadStreamBounded(in) : ReadFileBounded(ArgumentPath(path), FileKinds::Any);
         if (input.status != FileReadStatus::Read) {
-            err << ProgramName << ": cannot read " << QuotedText(label, std::string::npos) << ": " << input.error
+            report.Flush();
+            err << ProgramName << ": cannot read " << QuotedText(file, std::string::npos) << ": " << input.error
                 << "\n";
             readFailed = true;
-            files += "false,\n      \"error\": " + JsonString(input.error) + "\n    }";
+            if (invocation.json) {
+                text += ",\n      \"error\": " + JsonString(input.error) + ",\n      \"valid\": false\n    }";
+            }
             continue;
         }
-        // "valid" is known once the problems are written after it.
-        files += "false,\n      \"problems\": [";
-        const std::size_t problemsAt = files.size();
+        if (invocation.json) {
+            text += ",\n      \"problems\": [";
+        }
+        bool first = true;
         const bool found = CheckFile(catalogue, input.bytes, [&](const Problem& problem) {
-            if (!invocation.json) {
-                out << Label(label) << ": " << ProblemText(problem, "member") << "\n";
-                return;
+            if (invocation.json) {
+                text += first ? "\n" : ",\n";
+                AppendProblemJson(problem, text);
+            } else {
+                text += label;
+                AppendProblemText(problem, "member", text);
+                text += '\n';
             }
-            files += files.size() == problemsAt ? "\n" : ",\n";
-            AppendProblemJson(problem, files);
+            first = false;
+            report.Written();
         });
         problemsFound = problemsFound || found;
-        if (!invocation.json && !found) {
-            out << Label(label) << ": valid\n";
+        if (invocation.json) {
+            text += found ? "\n      ],\n      \"valid\": false\n    }" : "],\n      \"valid\": true\n    }";
+        } else if (!found) {
+            text += label + "valid\n";
         }
-        files += found && invocation.json ? "\n      ]\n    }" : "]\n    }";
-        if (!found) {
-            files.replace(validAt, 5, "true");
-        }
+        report.Written();
     }
     if (invocation.json) {
-        out << "{\n  \"valid\": " << (problemsFound || readFailed ? "false" : "true") << ",\n  \"files\": [\n"
-            << files << "\n  ]\n}\n";
+        text += std::string("\n  ],\n  \"valid\": ") + (problemsFound || readFailed ? "false" : "true") + "\n}\n";
     }
+    report.Flush();
     if (readFailed) {
         return CheckExit::UsageOrIo;
     }
@@ -320,9 +403,6 @@ int Compose(const Invocation& invocation, std::ostream& out, std::ostream& err)
     };
     if (invocation.output && !invocation.utf8[static_cast<std::size_t>(invocation.outputArgument)]) {
         return notUtf8(invocation.outputArgument, "the output file name");
-    }
-    if (invocation.from && !invocation.utf8[static_cast<std::size_t>(invocation.fromArgument)]) {
-        return notUtf8(invocation.fromArgument, "the file name of --from");
     }
     for (std::size_t i = 0; i < invocation.operandArguments.size(); ++i) {
         if (!invocation.utf8[static_cast<std::size_t>(invocation.operandArguments[i])]) {
@@ -345,8 +425,12 @@ int Compose(const Invocation& invocation, std::ostream& out, std::ostream& err)
     std::vector<NameValue> opened;
     bool refused = false;
     if (invocation.from) {
-        const std::string label = Utf8(*invocation.from);
-        const FileReadResult input = ReadFileBounded(*invocation.from);
+        // The bytes given, after "--from=" when the value came with it.
+        std::string label = invocation.rawArguments[static_cast<std::size_t>(invocation.fromArgument)];
+        if (label.compare(0, 7, "--from=") == 0) {
+            label.erase(0, 7);
+        }
+        const FileReadResult input = ReadFileBounded(ArgumentPath(label), FileKinds::Any);
         if (input.status != FileReadStatus::Read) {
             err << ProgramName << ": cannot read " << QuotedText(label, std::string::npos) << ": " << input.error
                 << "\n";
