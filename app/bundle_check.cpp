@@ -18,9 +18,9 @@ namespace {
 // here would otherwise surface as an exception inside an event handler, long after
 // start-up, and end the process without a word.
 const char* const StyleFiles[] = {
-    "qframe-background-style.qss",  "qgroupbox-container-style.qss", "qlabel-style.qss",
+    "qframe-background-style.qss",   "qgroupbox-container-style.qss",   "qlabel-style.qss",
     "qpushbutton-primary-style.qss", "qpushbutton-secondary-style.qss", "qlineedit-style.qss",
-    "qcombobox-style.qss",          "qtablewidget-style.qss",        "qtoolbutton-style.qss",
+    "qcombobox-style.qss",           "qtablewidget-style.qss",          "qtoolbutton-style.qss",
 };
 const char* const ThemedImages[] = {
     "add.png", "edit.png", "delete.png", "export.png", "down-arrow.png", "down-arrow-disabled.png",

@@ -65,8 +65,8 @@ LanguageSelectorDialog::LanguageSelectorDialog()
     }
     // Focus on the title, so that neither a button nor the list shows focus at first.
     ui->lblLanguageSelectorTitle->setFocus(Qt::OtherFocusReason);
-    const Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint
-        | Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint;
+    const Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint
+        | Qt::WindowCloseButtonHint;
     setWindowFlags(flags);
     // The toolkit adds a system-menu hint to windows with a close button; keep the set exact.
     overrideWindowFlags(flags);

@@ -156,8 +156,7 @@ void SilentInstallHelperWindow::ConnectSignals()
     connect(ui->btnExport, &QToolButton::clicked, this, &SilentInstallHelperWindow::Export);
     connect(settingsTable, &QTableWidget::itemSelectionChanged, this,
             &SilentInstallHelperWindow::UpdateButtonsOnSelection);
-    connect(settingsTable, &QTableWidget::itemDoubleClicked, this,
-            &SilentInstallHelperWindow::ShowEditSettingDialog);
+    connect(settingsTable, &QTableWidget::itemDoubleClicked, this, &SilentInstallHelperWindow::ShowEditSettingDialog);
     new QShortcut(QKeySequence::Open, this, this, &SilentInstallHelperWindow::ShowOpenFileDialog);
     new QShortcut(QKeySequence::Save, this, this, &SilentInstallHelperWindow::Export);
 #ifndef QT_NO_SESSIONMANAGER
@@ -395,7 +394,8 @@ void SilentInstallHelperWindow::dropEvent(QDropEvent* event)
     event->acceptProposedAction();
     // The question is a modal dialog; it runs after the drop has finished, so
     // that the program the file came from is not kept waiting.
-    QMetaObject::invokeMethod(this, [this, path] { OpenFileInPlaceOfChanges(path); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, path] { OpenFileInPlaceOfChanges(path); }, Qt::QueuedConnection);
 }
 
 void SilentInstallHelperWindow::keyPressEvent(QKeyEvent* event)

@@ -425,11 +425,10 @@ void StartApplication()
 
 void Register(const char* name, void (*function)(benchmark::State&))
 {
-    benchmark::internal::Benchmark* benchmark =
-        benchmark::RegisterBenchmark(name, [function](benchmark::State& state) {
-            StartApplication();
-            function(state);
-        });
+    benchmark::internal::Benchmark* benchmark = benchmark::RegisterBenchmark(name, [function](benchmark::State& state) {
+        StartApplication();
+        function(state);
+    });
     benchmark->UseManualTime()->Unit(benchmark::kMicrosecond);
     // A fixed count, for instruction counts under callgrind: the difference between
     // two counts divided by the difference in operations is the cost of one.

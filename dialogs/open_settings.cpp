@@ -171,8 +171,9 @@ std::optional<SettingsFileOpening> RefusedDocument(const NativePath& path, const
 {
     switch (problem.kind) {
     case ProblemKind::MalformedJson:
-        return Refused(path, Text(TranslationKey::FileMalformedJson,
-                                  {QString::number(problem.line), QString::number(problem.column)}));
+        return Refused(path,
+                       Text(TranslationKey::FileMalformedJson,
+                            {QString::number(problem.line), QString::number(problem.column)}));
     case ProblemKind::NotUtf8:
         return Refused(path, Text(TranslationKey::FileNotUtf8));
     case ProblemKind::NotAnObject:
@@ -258,15 +259,17 @@ std::vector<FileProblemRow> NoticeRows(const SettingsFileContent& content, const
     const auto shownEnd = shown.members.begin() + static_cast<std::ptrdiff_t>(members);
     std::vector<const RequiredSetting*> ownLine;
     for (const RequiredSetting* required : added) {
-        if (std::none_of(shown.members.begin(), shownEnd, [&](const auto& one) { return OfSetting(one, required->name); })) {
+        if (std::none_of(shown.members.begin(), shownEnd,
+                         [&](const auto& one) { return OfSetting(one, required->name); })) {
             ownLine.push_back(required);
         }
     }
 
     std::vector<FileProblemRow> rows;
     for (const RequiredSetting* required : ownLine) {
-        const bool inFile = std::any_of(content.members.begin(), content.members.end(),
-                                        [&](const Member& member) { return EqualsIgnoringAsciiCase(member.name, required->name); });
+        const bool inFile = std::any_of(content.members.begin(), content.members.end(), [&](const Member& member) {
+            return EqualsIgnoringAsciiCase(member.name, required->name);
+        });
         rows.push_back({FromUtf8(required->name), FromUtf8(required->defaultValue),
                         inFile ? Text(TranslationKey::RequiredSettingReplaced, {FromUtf8(required->defaultValue)})
                                : Text(TranslationKey::RequiredSettingAdded)});

@@ -25,8 +25,8 @@ RemoveSettingsDialog::~RemoveSettingsDialog() = default;
 
 ConfirmationForm RemoveSettingsDialog::Form() const
 {
-    return {ui->background, ui->container, ui->lblRemoveSettingTitle, ui->lblRemoveSettingInfo,
-            ui->btnConfirm, ui->btnCancel};
+    return {ui->background,           ui->container,  ui->lblRemoveSettingTitle,
+            ui->lblRemoveSettingInfo, ui->btnConfirm, ui->btnCancel};
 }
 
 void RemoveSettingsDialog::ApplyStyle()

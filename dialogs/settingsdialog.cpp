@@ -67,9 +67,9 @@ void SettingsDialog::Initialise()
     SetupCompleter(CompletionNames(), ui->txbSettingName, this);
     ApplyStyle();
 
-    for (QWidget* widget : std::initializer_list<QWidget*>{ui->lblSettingActionInfo, ui->lblSettingName,
-                                                           ui->lblSettingValue, ui->txbSettingName,
-                                                           ui->txbSettingValue, ui->btnAction, ui->btnCancel}) {
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{ui->lblSettingActionInfo, ui->lblSettingName, ui->lblSettingValue,
+                                         ui->txbSettingName, ui->txbSettingValue, ui->btnAction, ui->btnCancel}) {
         SetRegularFont(widget, RegularFontSize);
     }
     SetBoldFont(ui->lblSettingActionTitle, TitleFontSize);
@@ -180,7 +180,7 @@ void SettingsDialog::ValidateFields()
     RefreshCompletion();
     const QString failed = FirstFailedCheck();
     if (!failed.isEmpty()) {
-        const ValidationMessageLayout layout{this,          MessageHeight,  MessageButtonTop, MessageGeometry,
+        const ValidationMessageLayout layout{this,          MessageHeight, MessageButtonTop, MessageGeometry,
                                              ui->btnCancel, ui->btnAction, messageArea};
         ShowValidationMessage(layout, Globalize::Translate(failed));
         return;

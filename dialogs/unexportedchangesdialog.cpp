@@ -23,8 +23,8 @@ UnexportedChangesDialog::~UnexportedChangesDialog() = default;
 
 ConfirmationForm UnexportedChangesDialog::Form() const
 {
-    return {ui->background, ui->container, ui->lblUnexportedChangesTitle, ui->lblUnexportedChangesInfo,
-            ui->btnExport, ui->btnCancel, ui->btnDiscard};
+    return {ui->background, ui->container, ui->lblUnexportedChangesTitle, ui->lblUnexportedChangesInfo, ui->btnExport,
+            ui->btnCancel,  ui->btnDiscard};
 }
 
 void UnexportedChangesDialog::ApplyStyle()

@@ -31,7 +31,8 @@ QString PlainToolTip(const QString& text)
     // Rich text in a tool tip is wrapped at about half its width when it is short;
     // a short line is kept whole, as a plain tool tip keeps it.
     const bool line = text.size() <= 80 && !text.contains(QLatin1Char('\n'));
-    return (line ? QStringLiteral("<p style=\"white-space:pre\">") : QStringLiteral("<p style=\"white-space:pre-wrap\">"))
+    return (line ? QStringLiteral("<p style=\"white-space:pre\">")
+                 : QStringLiteral("<p style=\"white-space:pre-wrap\">"))
         + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
@@ -174,8 +175,9 @@ void SetupConfirmationForm(QWidget* window, const ConfirmationForm& form, const 
     form.title->setText(Globalize::Translate(titleKey));
     SetRegularFont(form.info, RegularFontSize);
     form.info->setText(Globalize::Translate(infoKey));
-    const std::pair<QPushButton*, QString> buttons[] = {
-        {form.confirm, confirmKey}, {form.other, otherKey}, {form.cancel, TranslationKey::Cancel}};
+    const std::pair<QPushButton*, QString> buttons[] = {{form.confirm, confirmKey},
+                                                        {form.other, otherKey},
+                                                        {form.cancel, TranslationKey::Cancel}};
     for (const auto& [button, key] : buttons) {
         if (button != nullptr) {
             SetRegularFont(button, RegularFontSize);

@@ -67,8 +67,7 @@ void LoadTranslationFile(const std::string& fileName)
     // those keys from the language loaded before it (the start-up check makes sure
     // every offered language has them).
     const bool withSupplement = supplementLocaleFile.exists();
-    if (!localeFile.open(QIODevice::ReadOnly | QIODevice::Text)
-        || !keyFile.open(QIODevice::ReadOnly | QIODevice::Text)
+    if (!localeFile.open(QIODevice::ReadOnly | QIODevice::Text) || !keyFile.open(QIODevice::ReadOnly | QIODevice::Text)
         || (withSupplement
             && (!supplementLocaleFile.open(QIODevice::ReadOnly | QIODevice::Text)
                 || !supplementKeyFile.open(QIODevice::ReadOnly | QIODevice::Text)))) {

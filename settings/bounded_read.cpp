@@ -37,8 +37,9 @@ FileReadResult ReadBounded(std::size_t limit, ReadChunk readChunk)
         if (result.bytes.size() > limit) {
             result.status = FileReadStatus::TooLarge;
             result.bytes.clear();
-            result.error = "larger than " + (limit % (1024 * 1024) == 0 ? std::to_string(limit / (1024 * 1024)) + " MiB"
-                                                                        : std::to_string(limit) + " bytes")
+            result.error = "larger than "
+                + (limit % (1024 * 1024) == 0 ? std::to_string(limit / (1024 * 1024)) + " MiB"
+                                              : std::to_string(limit) + " bytes")
                 + ", the limit for a settings file";
             return result;
         }

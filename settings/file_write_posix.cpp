@@ -138,7 +138,8 @@ int Resolve(std::string text, Target& target)
         }
         target.folder.Reset(opened);
         // Non-blocking: a pipe without a reader fails at once instead of waiting.
-        target.file.Reset(openat(opened, target.name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        target.file.Reset(
+            openat(opened, target.name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         if (target.file.Valid()) {
             return 0;
         }
@@ -362,8 +363,8 @@ FileWriteResult WriteToStream(Descriptor& stream, const std::string& bytes)
         pollfd room{stream.Get(), POLLOUT, 0};
         const int ready = poll(&room, 1, StallMilliseconds);
         if (ready == 0) {
-            return {Outcome::NotWritten, "Nothing was read from it for " + std::to_string(StallMilliseconds / 1000)
-                                             + " seconds"};
+            return {Outcome::NotWritten,
+                    "Nothing was read from it for " + std::to_string(StallMilliseconds / 1000) + " seconds"};
         }
         if (ready < 0 && errno != EINTR) {
             return Failure(Outcome::NotWritten, errno);
@@ -460,7 +461,7 @@ FileWriteResult CompleteCopy(Descriptor& copy, const std::string& copyName, cons
         if (unsupported) {
             struct stat taken {};
             error = fstatat(folder, target.name.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0 ? EEXIST
-                : renameat(folder, copyName.c_str(), folder, target.name.c_str()) == 0    ? 0
+                : renameat(folder, copyName.c_str(), folder, target.name.c_str()) == 0     ? 0
                                                                                            : errno;
         }
     }

@@ -18,24 +18,24 @@ std::string Utf8(const std::wstring& text)
     if (text.empty()) {
         return {};
     }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string result(static_cast<std::size_t>(std::max(size, 0)), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                        nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr, nullptr);
     return result;
 }
 
 FileWriteResult Failure(const Outcome outcome, const DWORD error)
 {
     wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
-                                            | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text = length != 0 ? std::wstring(buffer, length) : L"Error " + std::to_wstring(error);
     LocalFree(buffer);
     // The system's sentences end in a full stop and a line end; the path follows.
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'.')) {
+    while (!text.empty()
+           && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'.')) {
         text.pop_back();
     }
     return {outcome, Utf8(text)};
@@ -121,8 +121,8 @@ HANDLE CreateSibling(const std::wstring& target, std::wstring& name)
         wchar_t suffix[8];
         std::swprintf(suffix, 8, L"%06llx", (seed >> 40) & 0xffffffULL);
         name = prefix + suffix;
-        const HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE file =
+            CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) {
             return file;
         }
@@ -178,8 +178,7 @@ DWORD ReplaceWithCopy(const std::wstring& target, const std::wstring& name)
         return GetLastError();
     }
     reserved.Close();
-    if (ReplaceFileW(target.c_str(), name.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                     nullptr)) {
+    if (ReplaceFileW(target.c_str(), name.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
         DeleteFileW(backup.c_str());
         return 0;
     }
@@ -250,8 +249,9 @@ FileWriteResult WriteInPlace(Handle& file, const std::string& bytes)
     if (error == 0) {
         error = WriteAll(file.Get(), bytes);
     }
-    if (error == 0 && !(SetFilePointerEx(file.Get(), length, nullptr, FILE_BEGIN) && SetEndOfFile(file.Get())
-                        && FlushFileBuffers(file.Get()))) {
+    if (error == 0
+        && !(SetFilePointerEx(file.Get(), length, nullptr, FILE_BEGIN) && SetEndOfFile(file.Get())
+             && FlushFileBuffers(file.Get()))) {
         error = GetLastError();
     }
     file.Close();
@@ -271,8 +271,8 @@ FileWriteResult WriteWholeFile(const NativePath& path, const std::string& bytes)
     }
     // Opened without truncating: the writer must be allowed to write the file itself,
     // however it is then replaced.
-    Handle existing(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    Handle existing(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!existing.Valid()) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND) {
@@ -307,8 +307,8 @@ FileWriteResult WriteWholeFile(const NativePath& path, const std::string& bytes)
     if (diskFile && GetFileInformationByHandle(existing.Get(), &information) && information.nNumberOfLinks == 1) {
         // The final target of any links, where the copy must be made.
         std::wstring finalPath(MAX_PATH, L'\0');
-        DWORD length = GetFinalPathNameByHandleW(existing.Get(), finalPath.data(),
-                                                 static_cast<DWORD>(finalPath.size()), FILE_NAME_NORMALIZED);
+        DWORD length = GetFinalPathNameByHandleW(existing.Get(), finalPath.data(), static_cast<DWORD>(finalPath.size()),
+                                                 FILE_NAME_NORMALIZED);
         if (length >= finalPath.size()) {
             finalPath.resize(length);
             length = GetFinalPathNameByHandleW(existing.Get(), finalPath.data(), static_cast<DWORD>(finalPath.size()),

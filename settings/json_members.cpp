@@ -43,8 +43,8 @@ std::string ParserExplanation(const std::string& what)
         std::string quoted = QuotedText(std::string_view(explanation).substr(open + 1, close - open - 1));
         const bool cut = quoted.back() != '"';
         quoted = quoted.substr(1, quoted.rfind('"') - 1);
-        explanation = explanation.substr(0, open + 1) + quoted + (cut ? "'\xE2\x80\xA6" : "'")
-            + explanation.substr(close + 1);
+        explanation =
+            explanation.substr(0, open + 1) + quoted + (cut ? "'\xE2\x80\xA6" : "'") + explanation.substr(close + 1);
     }
     // The quoted bytes need not be valid UTF-8.
     return QString::fromUtf8(explanation.data(), static_cast<qsizetype>(explanation.size())).toStdString();
@@ -79,7 +79,11 @@ public:
     using pointer = const char*;
     using reference = const char&;
 
-    TrackedChar(const char* at, const char** reached) : at_(at), reached_(reached) {}
+    TrackedChar(const char* at, const char** reached)
+        : at_(at)
+        , reached_(reached)
+    {
+    }
     reference operator*() const { return *at_; }
     TrackedChar& operator++()
     {
@@ -211,7 +215,8 @@ std::optional<std::pair<std::size_t, std::string>> NotUtf8(std::string_view byte
     const auto at = [&](std::size_t i) { return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0x100; };
     const auto some = [&](std::size_t i) { return at(i) != 0 && at(i) != 0x100; };
     const char* encoding = nullptr;
-    if ((at(0) == 0 && at(1) == 0 && at(2) == 0 && some(3)) || (at(0) == 0 && at(1) == 0 && at(2) == 0xFE && at(3) == 0xFF)) {
+    if ((at(0) == 0 && at(1) == 0 && at(2) == 0 && some(3))
+        || (at(0) == 0 && at(1) == 0 && at(2) == 0xFE && at(3) == 0xFF)) {
         encoding = "UTF-32 (big-endian)";
     } else if ((at(0) == 0 && some(1)) || (at(0) == 0xFE && at(1) == 0xFF)) {
         encoding = "UTF-16 (big-endian)";
@@ -259,8 +264,8 @@ JsonMembers ReadJsonMembers(std::string_view bytes)
     collector.members.reserve(bytes.size() / 5 + 1);
     bool parsed = false;
     try {
-        parsed = Json::sax_parse(TrackedChar(bytes.data(), &reached), TrackedChar(bytes.data() + nul, &reached),
-                                 &collector);
+        parsed =
+            Json::sax_parse(TrackedChar(bytes.data(), &reached), TrackedChar(bytes.data() + nul, &reached), &collector);
     } catch (const std::exception& error) {
         // The parser reports its errors through the collector; anything else (memory)
         // is still this file's problem, not the end of the run.

@@ -31,9 +31,9 @@ struct JsonMembers {
     // False for malformed text: `error`, `line` and `column` say why and where.
     bool parsed = false;
     bool notUtf8 = false; // the text is not UTF-8: UTF-16, UTF-32 or another encoding
-    std::string error; // English, without the parser's own prefix
-    int line = 0;      // where reading stopped, counted from 1
-    int column = 0;    // in characters; a byte-order mark is not counted
+    std::string error;    // English, without the parser's own prefix
+    int line = 0;         // where reading stopped, counted from 1
+    int column = 0;       // in characters; a byte-order mark is not counted
     MemberType topType = MemberType::Null;
     // The top-level object's members; none for malformed text or another type.
     std::vector<Member> members;

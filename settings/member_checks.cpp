@@ -19,10 +19,9 @@ class ProblemMessages {
 public:
     ProblemMessages()
     {
-        for (const ProblemKind kind :
-             {ProblemKind::EmptyNameAndValue, ProblemKind::EmptyName, ProblemKind::EmptyValue,
-              ProblemKind::DuplicateName, ProblemKind::UnknownName, ProblemKind::NameCase,
-              ProblemKind::NonStringValue, ProblemKind::InvalidValue}) {
+        for (const ProblemKind kind : {ProblemKind::EmptyNameAndValue, ProblemKind::EmptyName, ProblemKind::EmptyValue,
+                                       ProblemKind::DuplicateName, ProblemKind::UnknownName, ProblemKind::NameCase,
+                                       ProblemKind::NonStringValue, ProblemKind::InvalidValue}) {
             texts_.emplace(static_cast<int>(kind), Globalize::Translate(ProblemMessageKey(kind)).toStdString());
         }
     }
@@ -113,7 +112,8 @@ std::vector<std::uint32_t> FirstOfEachName(const std::vector<Member>& members)
 // FindSetting walks the catalogue for every name not written as it writes them.
 class CatalogueIndex {
 public:
-    explicit CatalogueIndex(const SettingsMap& catalogue) : catalogue_(catalogue)
+    explicit CatalogueIndex(const SettingsMap& catalogue)
+        : catalogue_(catalogue)
     {
         for (auto entry = catalogue.begin(); entry != catalogue.end(); ++entry) {
             longest_ = std::max(longest_, entry->first.size());
@@ -151,8 +151,7 @@ std::string FoundValue(const Member& member)
     }
     const std::string quoted = QuotedText(member.value);
     return std::string(member.type == MemberType::Boolean ? "the literal " : "the number ")
-        + (member.value.size() > kMaxQuotedCharacters ? quoted : std::string(member.value)) + " (write " + quoted
-        + ")";
+        + (member.value.size() > kMaxQuotedCharacters ? quoted : std::string(member.value)) + " (write " + quoted + ")";
 }
 
 bool IsValueProblem(const Problem& problem)
@@ -251,9 +250,9 @@ private:
         if (nameCase_ == NameCase::MustMatch && !member.name.empty()) {
             const auto entry = index_.Find(member.name);
             if (entry != catalogue_.end() && entry->first != member.name) {
-                found.push_back(Found(index, ProblemKind::NameCase,
-                                      "Letter case differs from the setting " + QuotedText(entry->first)
-                                          + "; write it that way."));
+                found.push_back(
+                    Found(index, ProblemKind::NameCase,
+                          "Letter case differs from the setting " + QuotedText(entry->first) + "; write it that way."));
             }
         }
         if (member.type != MemberType::String) {
@@ -276,8 +275,8 @@ private:
 
 } // namespace
 
-std::vector<Problem> CheckMembers(const SettingsMap& catalogue, const std::vector<Member>& members,
-                                  NameCase nameCase, const std::string& place)
+std::vector<Problem> CheckMembers(const SettingsMap& catalogue, const std::vector<Member>& members, NameCase nameCase,
+                                  const std::string& place)
 {
     std::vector<Problem> problems;
     CheckMembers(catalogue, members, nameCase, place,

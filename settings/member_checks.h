@@ -20,8 +20,8 @@ enum class NameCase {
 // present, unknown name, value rule), plus the checks a file needs (letter case,
 // JSON type). `place` names a position in the details ("Member", "Argument").
 // Linear in the number of members.
-std::vector<Problem> CheckMembers(const SettingsMap& catalogue, const std::vector<Member>& members,
-                                  NameCase nameCase, const std::string& place);
+std::vector<Problem> CheckMembers(const SettingsMap& catalogue, const std::vector<Member>& members, NameCase nameCase,
+                                  const std::string& place);
 
 // The same, each problem handed to `report` as it is found.
 void CheckMembers(const SettingsMap& catalogue, const std::vector<Member>& members, NameCase nameCase,

@@ -90,7 +90,9 @@ std::uint64_t CharacterSet(std::string_view text)
     std::uint64_t set = 0;
     for (const char c : text) {
         const char lower = AsciiLower(c);
-        const int bit = lower >= 'a' && lower <= 'z' ? lower - 'a' : lower >= '0' && lower <= '9' ? 26 + lower - '0' : 63;
+        const int bit = lower >= 'a' && lower <= 'z' ? lower - 'a'
+            : lower >= '0' && lower <= '9'           ? 26 + lower - '0'
+                                                     : 63;
         set |= std::uint64_t(1) << bit;
     }
     return set;
@@ -161,8 +163,8 @@ std::vector<std::string> NameSuggestions::For(std::string_view typed) const
             const bool nameHolds = (typedSet & ~candidate.characters) == 0 && ContainsIgnoringCase(name, typed);
             if (nameHolds || ((candidate.characters & ~typedSet) == 0 && ContainsIgnoringCase(typed, name))) {
                 // Closer in length means less was left out.
-                const std::size_t gap = name.size() > typed.size() ? name.size() - typed.size()
-                                                                   : typed.size() - name.size();
+                const std::size_t gap =
+                    name.size() > typed.size() ? name.size() - typed.size() : typed.size() - name.size();
                 near.emplace_back(gap, name);
             }
         }

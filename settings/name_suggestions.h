@@ -28,7 +28,7 @@ public:
 private:
     struct Name {
         std::string text;
-        std::uint64_t characters;           // which characters it holds
+        std::uint64_t characters;            // which characters it holds
         std::array<std::uint8_t, 37> counts; // how often each
     };
     std::vector<Name> names_;

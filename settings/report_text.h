@@ -19,13 +19,13 @@ constexpr std::size_t kMaxQuotedCharacters = 80;
 
 struct Problem {
     ProblemKind kind = ProblemKind::MalformedJson;
-    int position = 0;     // 1-based member (or argument) number; 0 for the document as a whole
-    std::string name;     // the member's name as written
-    std::string message;  // the editor's text in the loaded language; English where it has none
-    std::string detail;   // further explanation, English only
+    int position = 0;                     // 1-based member (or argument) number; 0 for the document as a whole
+    std::string name;                     // the member's name as written
+    std::string message;                  // the editor's text in the loaded language; English where it has none
+    std::string detail;                   // further explanation, English only
     std::vector<std::string> suggestions; // UnknownName: nearest catalogue names
-    int line = 0;         // MalformedJson, NotUtf8: where reading stopped, counted from 1
-    int column = 0;       // in characters
+    int line = 0;                         // MalformedJson, NotUtf8: where reading stopped, counted from 1
+    int column = 0;                       // in characters
     // What a text in the user's language needs besides the kind (the detail is English):
     int firstPosition = 0;                     // DuplicateName: the first member of that name
     const SettingValueRule* rule = nullptr;    // InvalidValue: the rule the value breaks

@@ -142,8 +142,8 @@ std::vector<ProblemKind> PairProblems(const SettingsMap& catalogue, SettingsMap:
     return problems;
 }
 
-std::optional<ProblemKind> FirstPairProblem(const SettingsMap& catalogue, const std::string& name,
-                                            const QString& value, bool nameTaken)
+std::optional<ProblemKind> FirstPairProblem(const SettingsMap& catalogue, const std::string& name, const QString& value,
+                                            bool nameTaken)
 {
     const std::vector<ProblemKind> problems = PairProblems(catalogue, name, &value, nameTaken);
     if (problems.empty()) {

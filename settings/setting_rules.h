@@ -20,9 +20,9 @@
 // user what the value must be, in the loaded language.
 struct SettingValueRule {
     QString pattern;
-    std::string shortName;   // a word or two, for tables ("integer 0-20")
-    std::string description; // one line ("digits only")
-    std::string reference;   // the settings reference's Markdown, with an example
+    std::string shortName;         // a word or two, for tables ("integer 0-20")
+    std::string description;       // one line ("digits only")
+    std::string reference;         // the settings reference's Markdown, with an example
     QRegularExpression expression; // the pattern anchored, ready to match
     QString messageKey;            // empty for a rule every value follows
 
@@ -72,5 +72,5 @@ std::vector<ProblemKind> PairProblems(const SettingsMap& catalogue, SettingsMap:
                                       std::string_view name, const QString* value, bool nameTaken);
 
 // The first of PairProblems, which the editor shows; none when the pair can be stored.
-std::optional<ProblemKind> FirstPairProblem(const SettingsMap& catalogue, const std::string& name,
-                                            const QString& value, bool nameTaken);
+std::optional<ProblemKind> FirstPairProblem(const SettingsMap& catalogue, const std::string& name, const QString& value,
+                                            bool nameTaken);

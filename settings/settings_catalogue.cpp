@@ -110,7 +110,8 @@ const std::vector<CatalogueRow>& CatalogueRows()
         Setting(SettingName::EnableSecurePrint, SettingValueKind::Boolean),
         Setting(SettingName::EnableRetainOrPrint, SettingValueKind::Boolean),
         Setting(SettingName::ReleaserAddress, SettingValueKind::Address),
-        Setting(SettingName::ContingencyPrinterCache, SettingValueKind::Integer).Rule(ValueRuleVariant::IntegerZeroToTwenty),
+        Setting(SettingName::ContingencyPrinterCache, SettingValueKind::Integer)
+            .Rule(ValueRuleVariant::IntegerZeroToTwenty),
         Setting(SettingName::EnableAuditing, SettingValueKind::Boolean).NotOffered().WithoutDescription(),
         Setting(SettingName::AuditingFolder, SettingValueKind::Text).NotOffered(),
     };
@@ -134,8 +135,8 @@ void SettingsDataMapper()
         SettingMapping mapping;
         mapping.kind = row.kind;
         if (row.described) {
-            mapping.description = Globalize::Translate(
-                QString::fromStdString(*row.name + DescriptionSuffix)).toStdString();
+            mapping.description =
+                Globalize::Translate(QString::fromStdString(*row.name + DescriptionSuffix)).toStdString();
         }
         mapping.suggested = row.suggested;
         mapping.rule = row.rule;
@@ -177,9 +178,9 @@ const SettingsMap& SettingsCatalogue()
 
 bool EqualsIgnoringAsciiCase(std::string_view left, std::string_view right)
 {
-    return left.size() == right.size()
-        && std::equal(left.begin(), left.end(), right.begin(),
-                      [](char a, char b) { return AsciiUpper(a) == AsciiUpper(b); });
+    return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {
+               return AsciiUpper(a) == AsciiUpper(b);
+           });
 }
 
 SettingsMap::const_iterator FindSetting(const SettingsMap& settings, const std::string& name)

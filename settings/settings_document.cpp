@@ -55,14 +55,13 @@ void SetIn(nlohmann::ordered_json& json, const std::string& name, const std::str
 
 // The settings as Replace stores them: the required settings they lack first, at
 // their defaults, then the settings in their order.
-std::vector<std::pair<std::string, std::string>> WithRequiredSettings(
-    const std::vector<std::pair<std::string, std::string>>& settings)
+std::vector<std::pair<std::string, std::string>>
+WithRequiredSettings(const std::vector<std::pair<std::string, std::string>>& settings)
 {
     std::vector<std::pair<std::string, std::string>> all;
     for (const RequiredSetting& required : RequiredSettings()) {
-        const bool present = std::any_of(settings.begin(), settings.end(), [&](const auto& setting) {
-            return setting.first == required.name;
-        });
+        const bool present = std::any_of(settings.begin(), settings.end(),
+                                         [&](const auto& setting) { return setting.first == required.name; });
         if (!present) {
             all.emplace_back(required.name, required.defaultValue);
         }
@@ -179,8 +178,9 @@ void SaveJsonToWFile(const std::wstring& path, const nlohmann::ordered_json& jso
     auto cause = [&](const std::string& reason) { return reason + ": " + QuotedText(shownPath, std::string::npos); };
     // What could not be read back is not written.
     if (text.size() > kMaxSettingsFileBytes) {
-        throw std::runtime_error("SaveJsonToWFile: Cannot write file.: " + cause("Larger than "
-            + std::to_string(kMaxSettingsFileBytes / (1024 * 1024)) + " MiB, the limit for a settings file"));
+        throw std::runtime_error("SaveJsonToWFile: Cannot write file.: "
+                                 + cause("Larger than " + std::to_string(kMaxSettingsFileBytes / (1024 * 1024))
+                                         + " MiB, the limit for a settings file"));
     }
 #ifdef _WIN32
     const FileWriteResult result = WriteWholeFile(path, text);

@@ -25,8 +25,7 @@ QFont ApplicationFont(const FontWeightIndex font, const int pointSize, const int
     return QFont(families.value(0), pointSize, weight, false);
 }
 
-void SetFont(QWidget* widget, const FontWeightIndex font, const int pointSize, const int weight,
-             const char* failure)
+void SetFont(QWidget* widget, const FontWeightIndex font, const int pointSize, const int weight, const char* failure)
 {
     if (widget == nullptr) {
         throw std::runtime_error(failure);
@@ -63,7 +62,7 @@ void Setup()
     // name no font, such as the toolkit's own dialogs, would take the system's.
     QFont applicationFont = QApplication::font();
     applicationFont.setFamily(regularFamily);
-    QApplication::setFont(applicationFont);  // resets the tool-tip font, which follows
+    QApplication::setFont(applicationFont); // resets the tool-tip font, which follows
 #endif
     QToolTip::setFont(ApplicationFont(Regular, RegularFontSize, QFont::Normal));
     spdlog::debug("FontUtils setup finished successfully.");

@@ -76,20 +76,20 @@ void SetPrimaryButtonStyle(QPushButton* button)
     const UIColorType accent = dark ? UIColorType::AccentLight2 : UIColorType::AccentLight1;
     const QString normal = AccentRgba(accent, 0);
     const QString hover = AccentRgba(accent, 15);
-    const QString disabled = dark ? AccentRgba(UIColorType::AccentLight2, 100) : AccentRgba(UIColorType::AccentDark1, 50);
+    const QString disabled =
+        dark ? AccentRgba(UIColorType::AccentLight2, 100) : AccentRgba(UIColorType::AccentDark1, 50);
     const QString disabledText = AccentRgba(UIColorType::AccentLight3, dark ? 30 : 0);
     const QString pressed = AccentRgba(accent, 30);
     const QString text = AccentRgba(UIColorType::Background, 0);
 
-    button->setStyleSheet(sheet
-        + QStringLiteral(".QPushButton { border-color: ") + normal + QStringLiteral("; background-color: ") + normal
-        + QStringLiteral("; color: ") + text + QStringLiteral(" }")
+    button->setStyleSheet(
+        sheet + QStringLiteral(".QPushButton { border-color: ") + normal + QStringLiteral("; background-color: ")
+        + normal + QStringLiteral("; color: ") + text + QStringLiteral(" }")
         + QStringLiteral(".QPushButton:hover { border-color: ") + hover + QStringLiteral("; background-color: ") + hover
-        + QStringLiteral("; }")
-        + QStringLiteral(".QPushButton:disabled { border-color: ") + disabled + QStringLiteral("; background-color: ")
-        + disabled + QStringLiteral("; color: ") + disabledText + QStringLiteral("; }")
-        + QStringLiteral(".QPushButton:pressed { border-color: ") + pressed + QStringLiteral("; background-color: ")
-        + pressed + QStringLiteral("; }"));
+        + QStringLiteral("; }") + QStringLiteral(".QPushButton:disabled { border-color: ") + disabled
+        + QStringLiteral("; background-color: ") + disabled + QStringLiteral("; color: ") + disabledText
+        + QStringLiteral("; }") + QStringLiteral(".QPushButton:pressed { border-color: ") + pressed
+        + QStringLiteral("; background-color: ") + pressed + QStringLiteral("; }"));
 }
 
 void SetLineEditStyle(QLineEdit* lineEdit)
@@ -105,8 +105,8 @@ void SetTableWidgetStyle(QTableWidget* table)
     const QString sheet = WidgetStyleSheet(table, QStringLiteral("qtablewidget-style.qss"));
     const QString selected = AccentRgba(IsDarkTheme() ? UIColorType::AccentLight2 : UIColorType::AccentLight1, 0);
     const QString selectedText = AccentRgba(UIColorType::Background, 0);
-    table->setStyleSheet(sheet + QStringLiteral(".QTableWidget::item::selected { background-color: ")
-                         + selected + QStringLiteral("; color: ") + selectedText + QStringLiteral("; }"));
+    table->setStyleSheet(sheet + QStringLiteral(".QTableWidget::item::selected { background-color: ") + selected
+                         + QStringLiteral("; color: ") + selectedText + QStringLiteral("; }"));
 }
 
 void SetComboBoxPopupStyle(QComboBox* comboBox)

@@ -38,12 +38,10 @@ QString ColorToRgba(const QColor& color, const int& amount)
 QColor DeriveAccentShade(const QColor& accent, UIColorType type)
 {
     const QColor hsl = accent.toHsl();
-    const float hue = hsl.hslHueF();  // -1 for a grey, which stays grey
+    const float hue = hsl.hslHueF(); // -1 for a grey, which stays grey
     const float saturation = hsl.hslSaturationF();
     const float lightness = hsl.lightnessF();
-    const auto darker = [&](float share) {
-        return QColor::fromHslF(hue, saturation, lightness * share).toRgb();
-    };
+    const auto darker = [&](float share) { return QColor::fromHslF(hue, saturation, lightness * share).toRgb(); };
     const auto lighter = [&](float way) {
         return QColor::fromHslF(hue, saturation * 0.75f, lightness + (1.0f - lightness) * way).toRgb();
     };
@@ -66,7 +64,7 @@ QColor DeriveAccentShade(const QColor& accent, UIColorType type)
     if (type == UIColorType::Accent) {
         return accent.toRgb();
     }
-    if (type == UIColorType::Complement) {  // opposite hue
+    if (type == UIColorType::Complement) { // opposite hue
         return QColor::fromHslF(hue < 0.0f ? hue : std::fmod(hue + 0.5f, 1.0f), saturation, lightness).toRgb();
     }
     return QColor();

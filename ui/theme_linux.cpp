@@ -73,7 +73,7 @@ bool ParseAccentColor(const QVariant& value, QColor* accent)
     argument >> rgb[0] >> rgb[1] >> rgb[2];
     argument.endStructure();
     for (double channel : rgb) {
-        if (!(channel >= 0.0 && channel <= 1.0)) {  // NaN fails too
+        if (!(channel >= 0.0 && channel <= 1.0)) { // NaN fails too
             *accent = QColor();
             return true;
         }
@@ -91,7 +91,7 @@ public:
         // Never destroyed: at exit the D-Bus connection may already be gone.
         static PortalAppearance* const instance = [] {
             auto* created = new PortalAppearance;
-            if (QCoreApplication::instance())  // change signals must arrive on the GUI thread
+            if (QCoreApplication::instance()) // change signals must arrive on the GUI thread
                 created->moveToThread(QCoreApplication::instance()->thread());
             return created;
         }();
@@ -111,7 +111,7 @@ public:
         ApplyPalette();
         QDBusConnection bus = QDBusConnection::sessionBus();
         if (!bus.isConnected())
-            return;  // no desktop bus: the default theme stays
+            return; // no desktop bus: the default theme stays
         // The slot's argument types must be known by name before the connect, or
         // QtDBus refuses it without a word and no change ever arrives.
         qRegisterMetaType<QDBusVariant>();
@@ -120,8 +120,7 @@ public:
             spdlog::warn("Theme: cannot follow the desktop portal's setting changes: {}",
                          bus.lastError().message().toStdString());
         // A portal that starts after the program (or restarts) is read afresh.
-        auto* serviceWatcher =
-            new QDBusServiceWatcher(kService, bus, QDBusServiceWatcher::WatchForRegistration, this);
+        auto* serviceWatcher = new QDBusServiceWatcher(kService, bus, QDBusServiceWatcher::WatchForRegistration, this);
         connect(serviceWatcher, &QDBusServiceWatcher::serviceRegistered, this, [this] { ReadAll(); });
         ReadAll();
     }
@@ -145,7 +144,7 @@ private:
     {
         // Changes are gathered and shown together: a burst of signals costs one
         // restyle, and the last value wins.
-        restyleTimer_.setParent(this);  // moves to the GUI thread with its owner
+        restyleTimer_.setParent(this); // moves to the GUI thread with its owner
         restyleTimer_.setSingleShot(true);
         restyleTimer_.setInterval(kCoalesceMs);
         connect(&restyleTimer_, &QTimer::timeout, this, &PortalAppearance::Restyle);
@@ -165,13 +164,12 @@ private:
         QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
         call << kNamespace << key;
         ++pendingReads_;
-        auto* reply = new QDBusPendingCallWatcher(
-            QDBusConnection::sessionBus().asyncCall(call, kCallTimeoutMs), this);
+        auto* reply = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, kCallTimeoutMs), this);
         const int round = readRound_;
         connect(reply, &QDBusPendingCallWatcher::finished, this, [this, reply, key, method, round] {
             reply->deleteLater();
             if (round != readRound_)
-                return;  // superseded by a newer round for a restarted portal
+                return; // superseded by a newer round for a restarted portal
             const QDBusMessage answer = reply->reply();
             --pendingReads_;
             if (answer.type() == QDBusMessage::ReplyMessage) {
@@ -179,7 +177,7 @@ private:
                     Apply(key, Unwrap(answer.arguments().constFirst()));
             } else if (method == QLatin1String("ReadOne")
                        && answer.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod")) {
-                readOneMissing_ = true;  // portals before version 2 only have Read
+                readOneMissing_ = true; // portals before version 2 only have Read
                 Read(key, QStringLiteral("Read"));
             }
             if (pendingReads_ == 0)
@@ -231,7 +229,7 @@ private:
     QTimer restyleTimer_;
 };
 
-}  // namespace
+} // namespace
 
 bool IsDarkTheme()
 {

@@ -62,8 +62,8 @@ public:
             return false;
         }
         const MSG* msg = static_cast<const MSG*>(message);
-        if (msg->message == WM_SETTINGCHANGE &&
-            WinIsImmersiveColorSetChange(msg->message, reinterpret_cast<const wchar_t*>(msg->lParam))) {
+        if (msg->message == WM_SETTINGCHANGE
+            && WinIsImmersiveColorSetChange(msg->message, reinterpret_cast<const wchar_t*>(msg->lParam))) {
             scheduleBroadcast();
         }
         return false; // Qt still needs the message for its own palette handling
@@ -82,10 +82,10 @@ private:
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [this] {
-                pending_ = false;
-                // The palette first, so that the style sheets set next resolve against it.
-                ApplyThemePalette(IsDarkTheme());
-                BroadcastThemeChange();
+            pending_ = false;
+            // The palette first, so that the style sheets set next resolve against it.
+            ApplyThemePalette(IsDarkTheme());
+            BroadcastThemeChange();
             },
             Qt::QueuedConnection);
     }

@@ -45,7 +45,8 @@ const QString WriteFailure = QStringLiteral("SaveJsonToWFile: Cannot write file.
 // nor into the smallest pipe.
 const QByteArray WorkFolder = "D:\\\\Orvane\\\\" + QByteArray(10000, 's');
 const QByteArray ExpectedFile = "{\r\n    \"HostAddress\": \"https://127.0.0.1:56569\",\r\n"
-                                "    \"SaveSpool\": \"true\",\r\n    \"WorkFolder\": \"" + WorkFolder + "\"\r\n}\r\n";
+                                "    \"SaveSpool\": \"true\",\r\n    \"WorkFolder\": \""
+    + WorkFolder + "\"\r\n}\r\n";
 const QByteArray EarlierFile = "{\r\n    \"HostAddress\": \"https://earlier.example:1\"\r\n}\r\n";
 // The window's rows write under a name that only a correct encoding of the path finds.
 const QString WindowFileName = QStringLiteral("configuração 😀 e\u0301.json");
@@ -105,7 +106,8 @@ QString Describe(const QString& path)
     QByteArray attributes;
     for (const QByteArray& attribute : names.split('\0')) {
         QByteArray value(4096, '\0');
-        value.resize(std::max<ssize_t>(0, lgetxattr(name.constData(), attribute.constData(), value.data(), value.size())));
+        value.resize(
+            std::max<ssize_t>(0, lgetxattr(name.constData(), attribute.constData(), value.data(), value.size())));
         attributes += attribute.isEmpty() ? QByteArray() : " " + attribute + "=" + value.toHex();
     }
     return QString::asprintf("mode %o owner %u:%u links %lu device %lu link ", info.st_mode, info.st_uid, info.st_gid,
@@ -176,7 +178,8 @@ private:
             }
         });
         auto* button = window->findChild<QToolButton*>(QStringLiteral("btnExport"));
-        RunWithModal([button] { QTest::mouseClick(button, Qt::LeftButton); }, [&](QWidget* modal) {
+        RunWithModal([button] { QTest::mouseClick(button, Qt::LeftButton); },
+                     [&](QWidget* modal) {
             auto* dialog = qobject_cast<QFileDialog*>(modal);
             dialog->setOption(QFileDialog::DontConfirmOverwrite);
             dialog->selectFile(path);
@@ -192,8 +195,9 @@ private:
         if (notice == nullptr || notice->parentWidget() != window.get()) {
             return {};
         }
-        const std::pair<QString, QImage> shown{notice->findChild<QLabel*>(QStringLiteral("lblFileExportedInfo"))->text(),
-                                               notice->findChild<QLabel*>(QStringLiteral("lblIcon"))->pixmap().toImage()};
+        const std::pair<QString, QImage> shown{
+            notice->findChild<QLabel*>(QStringLiteral("lblFileExportedInfo"))->text(),
+            notice->findChild<QLabel*>(QStringLiteral("lblIcon"))->pixmap().toImage()};
         notice->close();
         return shown;
     }
@@ -214,8 +218,10 @@ private slots:
         // The user nobody reaches the folders below.
         QVERIFY(QFile::setPermissions(home->path(), QFile::permissions(home->path()) | QFileDevice::ExeOther));
         const QString opened = home->filePath(QStringLiteral("document.json"));
-        QVERIFY(WriteFile(opened, "{\"HostAddress\": \"https://127.0.0.1:56569\", \"SaveSpool\": \"true\", "
-                                  "\"WorkFolder\": \"" + WorkFolder + "\"}"));
+        QVERIFY(WriteFile(opened,
+                          "{\"HostAddress\": \"https://127.0.0.1:56569\", \"SaveSpool\": \"true\", "
+                          "\"WorkFolder\": \""
+                              + WorkFolder + "\"}"));
         SettingsJson = nullptr;
         window = std::make_unique<SilentInstallHelperWindow>();
         window->show();
@@ -256,54 +262,62 @@ private slots:
         const QString owned = "cp \"$E\" \"$F\" && chown nobody: \"$F\" && chmod ";
         const QString noSpace = WriteFailure + "No space left on device: \"%1\"";
         QTest::newRow("device node") << "mknod -m 666 \"$F\" c 1 3" << QStringList() << "" << Root;
-        QTest::newRow("FIFO with a reader") << "mkfifo \"$F\" && python3 -c \"$P\" \"$F\" all" << QStringList{"$R"} << ""
-                                            << AlsoWindow;
-        QTest::newRow("second hard link") << "cp \"$E\" \"$F\" && ln \"$F\" other" << QStringList{"$F", "other"} << "" << AlsoWindow;
+        QTest::newRow("FIFO with a reader")
+            << "mkfifo \"$F\" && python3 -c \"$P\" \"$F\" all" << QStringList{"$R"} << "" << AlsoWindow;
+        QTest::newRow("second hard link")
+            << "cp \"$E\" \"$F\" && ln \"$F\" other" << QStringList{"$F", "other"} << "" << AlsoWindow;
         QTest::newRow("other owner, mode 0640") << owned + "640 \"$F\"" << target << "" << Root;
         QTest::newRow("other owner, set-gid") << owned + "2640 \"$F\"" << target << "" << Root;
-        QTest::newRow("ACL") << "cp \"$E\" \"$F\" && chmod 640 \"$F\" && setfacl -m u:nobody:r \"$F\"" << target << "" << Root;
+        QTest::newRow("ACL") << "cp \"$E\" \"$F\" && chmod 640 \"$F\" && setfacl -m u:nobody:r \"$F\"" << target << ""
+                             << Root;
         QTest::newRow("folder read-only, file writable")
             << "cp \"$E\" \"$F\" && chown nobody \"$F\" . && chmod 600 \"$F\" && chmod 555 ." << target << "" << Nobody;
-        QTest::newRow("symlink to a file") << "cp \"$E\" other && ln -s other \"$F\"" << QStringList{"other"} << "" << Root;
+        QTest::newRow("symlink to a file")
+            << "cp \"$E\" other && ln -s other \"$F\"" << QStringList{"other"} << "" << Root;
         QTest::newRow("255-byte name") << "cp \"$E\" " + LongName + " && ln -s " + LongName + " \"$F\""
                                        << QStringList{LongName} << "" << Root;
-        QTest::newRow("stale copies go, others stay")
-            << LeaveCopy + "cp \"$E\" \"$F\" && a=$(leave \"$F\") && touch -d '2 hours ago' \"$a\" && echo \"$a\" >\"$G\" && "
-                           "b=$(leave other.json) && touch -d '2 hours ago' \"$b\" && "
-                           "c=$(leave \"$F\") && chown nobody \"$c\" && touch -d '2 hours ago' \"$c\" && leave \"$F\" >/dev/null"
-            << target << "" << Root;
+        QTest::newRow("stale copies go, others stay") << LeaveCopy
+                + "cp \"$E\" \"$F\" && a=$(leave \"$F\") && touch -d '2 hours ago' \"$a\" && echo \"$a\" >\"$G\" && "
+                  "b=$(leave other.json) && touch -d '2 hours ago' \"$b\" && "
+                  "c=$(leave \"$F\") && chown nobody \"$c\" && touch -d '2 hours ago' \"$c\" && leave \"$F\" >/dev/null"
+                                                      << target << "" << Root;
         // One page is left: the document starts to be written, then the disk is full.
-        QTest::newRow("full disk") << "cp \"$E\" \"$F\" && head -c $(($(stat -f -c '%a*%S' .) - 4096)) /dev/zero >filler"
+        QTest::newRow("full disk") << "cp \"$E\" \"$F\" && head -c $(($(stat -f -c '%a*%S' .) - 4096)) /dev/zero "
+                                      ">filler"
                                    << target << noSpace << AlsoWindow;
         // Written in place: the space is taken before the first byte changes.
-        QTest::newRow("second hard link, full disk") << "cp \"$E\" \"$F\" && ln \"$F\" other" + FillDisk
-                                                     << QStringList{"$F", "other"} << noSpace << Root;
-        QTest::newRow("255-byte name, full disk") << "cp \"$E\" " + LongName + " && ln -s " + LongName + " \"$F\"" + FillDisk
-                                                  << QStringList{LongName} << noSpace << Root;
-        QTest::newRow("dangling symlink, full disk") << "mkdir store && ln -s store/site-a.json \"$F\"" + FillDisk
-                                                     << QStringList() << noSpace << Root;
-        QTest::newRow("no inode left") << "cp \"$E\" \"$F\" && mount -o remount,nr_inodes=$(($(stat -f -c %c-%d .))) \"$PWD\""
+        QTest::newRow("second hard link, full disk")
+            << "cp \"$E\" \"$F\" && ln \"$F\" other" + FillDisk << QStringList{"$F", "other"} << noSpace << Root;
+        QTest::newRow("255-byte name, full disk")
+            << "cp \"$E\" " + LongName + " && ln -s " + LongName + " \"$F\"" + FillDisk << QStringList{LongName}
+            << noSpace << Root;
+        QTest::newRow("dangling symlink, full disk")
+            << "mkdir store && ln -s store/site-a.json \"$F\"" + FillDisk << QStringList() << noSpace << Root;
+        QTest::newRow("no inode left") << "cp \"$E\" \"$F\" && mount -o remount,nr_inodes=$(($(stat -f -c %c-%d .))) "
+                                          "\"$PWD\""
                                        << target << noSpace << Root;
         QTest::newRow("larger than a settings file may be")
             << "cp \"$E\" \"$F\" && { printf '{\"HostAddress\": \"https://h:1\", \"AuditingFolder\": \"' && "
                "head -c 16777000 /dev/zero | tr '\\0' a && printf '\"}'; } >\"$D\""
             << target << WriteFailure + "Larger than 16 MiB, the limit for a settings file: \"%1\"" << Root;
-        QTest::newRow("FIFO without a reader") << "mkfifo \"$F\"" << QStringList()
-                                               << OpenFailure + "No program is reading from it: \"%1\"" << AlsoWindow;
+        QTest::newRow("FIFO without a reader")
+            << "mkfifo \"$F\"" << QStringList() << OpenFailure + "No program is reading from it: \"%1\"" << AlsoWindow;
         QTest::newRow("pipe reader leaves early") << "mkfifo \"$F\" && python3 -c \"$P\" \"$F\" one" << QStringList()
                                                   << WriteFailure + "Broken pipe: \"%1\"" << AlsoWindow;
-        QTest::newRow("pipe reader takes nothing") << "mkfifo \"$F\" && python3 -c \"$P\" \"$F\" none" << QStringList()
-                                                   << WriteFailure + "Nothing was read from it for 5 seconds: \"%1\""
-                                                   << AlsoWindow;
-        QTest::newRow("missing folder") << "" << QStringList() << OpenFailure + "No such file or directory: \"%1\"" << Root;
+        QTest::newRow("pipe reader takes nothing")
+            << "mkfifo \"$F\" && python3 -c \"$P\" \"$F\" none" << QStringList()
+            << WriteFailure + "Nothing was read from it for 5 seconds: \"%1\"" << AlsoWindow;
+        QTest::newRow("missing folder") << "" << QStringList() << OpenFailure + "No such file or directory: \"%1\""
+                                        << Root;
         QTest::newRow("symlink loop") << "ln -s other \"$F\" && ln -s \"$F\" other" << QStringList()
                                       << OpenFailure + "Too many levels of symbolic links: \"%1\"" << Root;
         // The folder would allow a replacement; the file itself must refuse.
         QTest::newRow("target read-only") << "cp \"$E\" \"$F\" && chown nobody \"$F\" . && chmod 444 \"$F\"" << target
                                           << OpenFailure + "Permission denied: \"%1\"" << Nobody;
-        QTest::newRow("new file, folder read-only") << "chown nobody . && chmod 555 ." << QStringList()
-                                                    << OpenFailure + "Permission denied: \"%1\"" << Nobody;
-        QTest::newRow("target is a folder") << "mkdir \"$F\"" << QStringList() << OpenFailure + "Is a directory: \"%1\"" << Root;
+        QTest::newRow("new file, folder read-only")
+            << "chown nobody . && chmod 555 ." << QStringList() << OpenFailure + "Permission denied: \"%1\"" << Nobody;
+        QTest::newRow("target is a folder")
+            << "mkdir \"$F\"" << QStringList() << OpenFailure + "Is a directory: \"%1\"" << Root;
     }
 
     void writePolicy()
@@ -350,8 +364,10 @@ private slots:
 
             QString shown;
             if (via == QLatin1String("compose")) {
-                QStringList command{"--reuid=nobody", "--regid=nogroup", "--clear-groups", SIH_CHECK_TOOL, "compose", "-o",
-                                    target, "SaveSpool=1", "WorkFolder=" + QString(WorkFolder).replace("\\\\", "\\")};
+                QStringList command{
+                    "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                    SIH_CHECK_TOOL,   "compose",         "-o",
+                    target,           "SaveSpool=1",     "WorkFolder=" + QString(WorkFolder).replace("\\\\", "\\")};
                 if (QFile::exists(environment.value("D"))) {
                     command << "--from" << environment.value("D");
                 }
@@ -370,7 +386,8 @@ private slots:
                 QVERIFY(!closedWhileWriting && window->isVisible());
                 const bool success = text == QLatin1String("File exported successfully.");
                 shown = success ? QString() : text;
-                const QImage expected(success ? ":/images/global/notify-circle.png" : ":/images/global/times-circle.png");
+                const QImage expected(success ? ":/images/global/notify-circle.png"
+                                              : ":/images/global/times-circle.png");
                 const auto format = QImage::Format_ARGB32_Premultiplied;
                 QVERIFY(icon.convertToFormat(format) == expected.convertToFormat(format));
             }
@@ -378,7 +395,9 @@ private slots:
             QCOMPARE(Describe(target), before);
             QCOMPARE(Tree(folder), tree);
             for (const QString& name : files) {
-                const QString file = name == "$F" ? target : name == "$R" ? environment.value("R") : QString(folder + '/' + name);
+                const QString file = name == "$F" ? target
+                    : name == "$R"                ? environment.value("R")
+                                                  : QString(folder + '/' + name);
                 QTRY_COMPARE(ReadFile(file), message.isEmpty() ? ExpectedFile : EarlierFile);
             }
         }
@@ -419,10 +438,12 @@ private slots:
     // A long failure wraps and the notice grows to show it whole, never past the screen.
     void noticeShowsTheWholeMessage()
     {
-        for (const QString& text : {OpenFailure + QStringLiteral("No such file or directory: /home/administrator/"
-                                                                 "Documents/Orvane deployment/site 42/settings.json"),
-                                    QStringLiteral("Is a directory: /srv/") + QStringLiteral("Orvane_Print_Agent_").repeated(4),
-                                    QStringLiteral("word ").repeated(2000)}) {
+        for (const QString& text :
+             {OpenFailure
+                  + QStringLiteral("No such file or directory: /home/administrator/"
+                                   "Documents/Orvane deployment/site 42/settings.json"),
+              QStringLiteral("Is a directory: /srv/") + QStringLiteral("Orvane_Print_Agent_").repeated(4),
+              QStringLiteral("word ").repeated(2000)}) {
             FileExportedDialog notice(text, window.get());
             auto* label = notice.findChild<QLabel*>(QStringLiteral("lblFileExportedInfo"));
             const QRect close = notice.findChild<QPushButton*>(QStringLiteral("btnClose"))->geometry();

@@ -19,7 +19,11 @@ class TestLanguageSelector : public QObject {
 private:
     std::unique_ptr<LanguageSelectorDialog> selector;
 
-    template <typename T> T* Child(const QString& name) const { return selector->findChild<T*>(name); }
+    template <typename T>
+    T* Child(const QString& name) const
+    {
+        return selector->findChild<T*>(name);
+    }
 
     // The main window's title, tool tips and HostAddress description; empty when none is shown.
     QStringList MainWindowTexts() const
@@ -73,18 +77,31 @@ private slots:
         QTest::addColumn<QStringList>("texts");
         // The save-file dialog's own label; empty: anything but the English text.
         QTest::addColumn<QString>("fileNameLabel");
-        QTest::newRow("pt-BR") << 1 << QStringList{"Configurações", "Adicionar", "Editar", "Excluir", "Exportar",
-                                                   "Endereço para conexão com o Orvane Print Host."} << "";
-        QTest::newRow("es-ES") << 2 << QStringList{"Configuraciones", "Añadir", "Editar", "Borrar", "Exportar",
-                                                   "Dirección para la conexión con Orvane Print Host."} << "";
-        QTest::newRow("de-DE") << 3 << QStringList{"Einstellungen", "Hinzufügen", "Bearbeiten", "Löschen", "Exportieren",
-                                                   "Adresse für die Verbindung mit Orvane Print Host."} << "Datei&name:";
-        QTest::newRow("fr-FR") << 4 << QStringList{"Configurations", "Ajouter", "Modifier", "Supprimer", "Exporter",
-                                                   "Adresse de connexion à Orvane Print Host."} << "";
-        QTest::newRow("it-IT") << 5 << QStringList{"Impostazioni", "Aggiungi", "Modifica", "Elimina", "Esporta",
-                                                   "Indirizzo per la connessione a Orvane Print Host."} << "";
-        QTest::newRow("en-US") << 0 << QStringList{"Configurations", "Add", "Edit", "Delete", "Export",
-                                                   "Address for connection to Orvane Print Host."} << "File &name:";
+        QTest::newRow("pt-BR") << 1 << QStringList{"Configurações", "Adicionar",
+                                                   "Editar",        "Excluir",
+                                                   "Exportar",      "Endereço para conexão com o Orvane Print Host."}
+                               << "";
+        QTest::newRow("es-ES") << 2
+                               << QStringList{"Configuraciones", "Añadir",
+                                              "Editar",          "Borrar",
+                                              "Exportar",        "Dirección para la conexión con Orvane Print Host."}
+                               << "";
+        QTest::newRow("de-DE") << 3 << QStringList{"Einstellungen", "Hinzufügen",
+                                                   "Bearbeiten",    "Löschen",
+                                                   "Exportieren",   "Adresse für die Verbindung mit Orvane Print Host."}
+                               << "Datei&name:";
+        QTest::newRow("fr-FR") << 4
+                               << QStringList{"Configurations", "Ajouter",  "Modifier",
+                                              "Supprimer",      "Exporter", "Adresse de connexion à Orvane Print Host."}
+                               << "";
+        QTest::newRow("it-IT") << 5 << QStringList{"Impostazioni", "Aggiungi",
+                                                   "Modifica",     "Elimina",
+                                                   "Esporta",      "Indirizzo per la connessione a Orvane Print Host."}
+                               << "";
+        QTest::newRow("en-US") << 0 << QStringList{"Configurations", "Add",
+                                                   "Edit",           "Delete",
+                                                   "Export",         "Address for connection to Orvane Print Host."}
+                               << "File &name:";
     }
 
     void eachEntryOpensItsLanguage()
@@ -112,7 +129,7 @@ private slots:
     void returnSelectsOthersLeave_data()
     {
         QTest::addColumn<QString>("focus");
-        QTest::addColumn<int>("key"); // 0: a click
+        QTest::addColumn<int>("key");       // 0: a click
         QTest::addColumn<QString>("title"); // empty: no window
         for (const char* focus : {"lblLanguageSelectorTitle", "cbxLanguages", "btnSelect", "btnClose"}) {
             QTest::addRow("Return on %s", focus) << focus << int(Qt::Key_Return) << "Configurações";

@@ -114,7 +114,8 @@ private:
     bool AddThroughEditor(const QString& name, const QString& value, QString* message = nullptr)
     {
         bool actionEnabled = false;
-        RunWithModal([this] { QTest::mouseClick(Button("btnAdd"), Qt::LeftButton); }, [&](QWidget* dialog) {
+        RunWithModal([this] { QTest::mouseClick(Button("btnAdd"), Qt::LeftButton); },
+                     [&](QWidget* dialog) {
             auto* valueEdit = dialog->findChild<QLineEdit*>(QStringLiteral("txbSettingValue"));
             for (auto [edit, text] : {std::pair{dialog->findChild<QLineEdit*>(QStringLiteral("txbSettingName")), name},
                                       std::pair{valueEdit, value}}) {
@@ -122,8 +123,8 @@ private:
                 QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
             }
             // The field holds every character entered.
-            actionEnabled = dialog->findChild<QPushButton*>(QStringLiteral("btnAction"))->isEnabled()
-                && valueEdit->text() == value;
+            actionEnabled =
+                dialog->findChild<QPushButton*>(QStringLiteral("btnAction"))->isEnabled() && valueEdit->text() == value;
             if (message != nullptr) {
                 auto* shown = dialog->findChild<QTextEdit*>();
                 *message = shown->isVisible() ? shown->toPlainText() : QString();
@@ -163,8 +164,8 @@ private:
     {
         return [answer, shown](QWidget* question) {
             QStringList texts;
-            for (const char* name : {"lblUnexportedChangesTitle", "lblUnexportedChangesInfo", "btnExport", "btnDiscard",
-                                     "btnCancel"}) {
+            for (const char* name :
+                 {"lblUnexportedChangesTitle", "lblUnexportedChangesInfo", "btnExport", "btnDiscard", "btnCancel"}) {
                 texts << question->findChild<QWidget*>(QLatin1String(name))->property("text").toString();
             }
             *shown = qobject_cast<UnexportedChangesDialog*>(question) != nullptr ? texts.join('|') : "<other>";
@@ -181,13 +182,16 @@ private:
     // it again, "export" to exported.json.
     void Walk(const QString& steps, const QTemporaryDir& folder)
     {
-        QVERIFY(WriteFile(folder.filePath(QStringLiteral("opened.json")), "{\"HostAddress\": \"https://10.0.0.5:56569\"}"));
+        QVERIFY(
+            WriteFile(folder.filePath(QStringLiteral("opened.json")), "{\"HostAddress\": \"https://10.0.0.5:56569\"}"));
         QVERIFY(WriteFile(folder.filePath(QStringLiteral("refused.json")), "[]"));
         for (const QString& step : steps.split(',', Qt::SkipEmptyParts)) {
             if (step == QLatin1String("open") || step == QLatin1String("refused")) {
-                window->OpenSettingsFile(NativePathOf(folder.filePath(step.startsWith('o') ? "opened.json" : "refused.json")));
+                window->OpenSettingsFile(
+                    NativePathOf(folder.filePath(step.startsWith('o') ? "opened.json" : "refused.json")));
                 if (step.startsWith('r')) {
-                    QVERIFY(NoticeLines(QApplication::activeModalWidget()).constFirst() == QLatin1String("File not opened"));
+                    QVERIFY(NoticeLines(QApplication::activeModalWidget()).constFirst()
+                            == QLatin1String("File not opened"));
                 }
             } else if (step == QLatin1String("add")) {
                 QVERIFY(AddThroughEditor("SaveSpool", "1"));
@@ -238,8 +242,9 @@ private slots:
         for (const char* name : {"btnAdd", "btnEdit", "btnDelete", "btnExport"}) {
             shown << Button(name)->accessibleName().repeated(!Button(name)->icon().isNull());
         }
-        QCOMPARE(shown, (QStringList{"HostAddress", "HostAddress", "https://127.0.0.1:56569", "https://127.0.0.1:56569",
-                                     HostAddressDescription, HostAddressDescription, "Add", "Edit", "Delete", "Export"}));
+        QCOMPARE(shown,
+                 (QStringList{"HostAddress", "HostAddress", "https://127.0.0.1:56569", "https://127.0.0.1:56569",
+                              HostAddressDescription, HostAddressDescription, "Add", "Edit", "Delete", "Export"}));
     }
 
     // Every way to ask for the editor or the remove question: the editor opens on the
@@ -249,7 +254,7 @@ private slots:
         QTest::addColumn<QString>("selected");
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("answer"); // the dialog's button to press
-        QTest::addColumn<QString>("opens"); // what the dialog showed
+        QTest::addColumn<QString>("opens");  // what the dialog showed
         QTest::addColumn<bool>("removed");
         const QString values[] = {"true", "https://127.0.0.1:56569", ""};
         for (const char* action : {"Return on window", "Enter on window", "Return in table", "Enter in table",
@@ -263,14 +268,34 @@ private slots:
             }
         }
         const QString asked = QStringLiteral("remove question");
-        QTest::newRow("Delete, nothing selected") << "" << "Delete on window" << "" << "" << false;
-        QTest::newRow("Delete, HostAddress") << "HostAddress" << "Delete on window" << "" << "" << false;
-        QTest::newRow("delete button, HostAddress") << "HostAddress" << "delete button" << "" << "" << false;
-        QTest::newRow("Delete in table, HostAddress") << "HostAddress" << "Delete in table" << "" << "" << false;
-        QTest::newRow("Delete, confirm") << "SaveSpool" << "Delete on window" << "btnConfirm" << asked << true;
-        QTest::newRow("Delete in table, confirm") << "SaveSpool" << "Delete in table" << "btnConfirm" << asked << true;
-        QTest::newRow("delete button, confirm") << "SaveSpool" << "delete button" << "btnConfirm" << asked << true;
-        QTest::newRow("Delete, cancel") << "SaveSpool" << "Delete on window" << "btnCancel" << asked << false;
+        QTest::newRow("Delete, nothing selected") << ""
+                                                  << "Delete on window"
+                                                  << ""
+                                                  << "" << false;
+        QTest::newRow("Delete, HostAddress") << "HostAddress"
+                                             << "Delete on window"
+                                             << ""
+                                             << "" << false;
+        QTest::newRow("delete button, HostAddress") << "HostAddress"
+                                                    << "delete button"
+                                                    << ""
+                                                    << "" << false;
+        QTest::newRow("Delete in table, HostAddress") << "HostAddress"
+                                                      << "Delete in table"
+                                                      << ""
+                                                      << "" << false;
+        QTest::newRow("Delete, confirm") << "SaveSpool"
+                                         << "Delete on window"
+                                         << "btnConfirm" << asked << true;
+        QTest::newRow("Delete in table, confirm") << "SaveSpool"
+                                                  << "Delete in table"
+                                                  << "btnConfirm" << asked << true;
+        QTest::newRow("delete button, confirm") << "SaveSpool"
+                                                << "delete button"
+                                                << "btnConfirm" << asked << true;
+        QTest::newRow("Delete, cancel") << "SaveSpool"
+                                        << "Delete on window"
+                                        << "btnCancel" << asked << false;
     }
 
     void requests()
@@ -292,38 +317,39 @@ private slots:
         QString shown;
         RunWithModal(
             [&] {
-                if (action.endsWith(QLatin1String("button"))) {
-                    QTest::mouseClick(Button(action.startsWith('e') ? "btnEdit" : "btnDelete"), Qt::LeftButton);
-                } else if (doubleClick) {
-                    // A real double-click: press, release, double-click, release.
-                    const QPoint at = Table()->visualItemRect(Table()->item(row, action.right(1).toInt())).center();
-                    QTest::mouseClick(Table()->viewport(), Qt::LeftButton, {}, at);
-                    QTest::mouseDClick(Table()->viewport(), Qt::LeftButton, {}, at);
-                    QTest::mouseRelease(Table()->viewport(), Qt::LeftButton, {}, at);
-                } else {
-                    const Qt::Key key = action.startsWith('R') ? Qt::Key_Return
-                        : action.startsWith('E')                 ? Qt::Key_Enter
-                                                                 : Qt::Key_Delete;
-                    QTest::keyClick(action.endsWith(QLatin1String("table")) ? static_cast<QWidget*>(Table()) : window.get(),
-                                    key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
-                }
+            if (action.endsWith(QLatin1String("button"))) {
+                QTest::mouseClick(Button(action.startsWith('e') ? "btnEdit" : "btnDelete"), Qt::LeftButton);
+            } else if (doubleClick) {
+                // A real double-click: press, release, double-click, release.
+                const QPoint at = Table()->visualItemRect(Table()->item(row, action.right(1).toInt())).center();
+                QTest::mouseClick(Table()->viewport(), Qt::LeftButton, {}, at);
+                QTest::mouseDClick(Table()->viewport(), Qt::LeftButton, {}, at);
+                QTest::mouseRelease(Table()->viewport(), Qt::LeftButton, {}, at);
+            } else {
+                const Qt::Key key = action.startsWith('R') ? Qt::Key_Return
+                    : action.startsWith('E')               ? Qt::Key_Enter
+                                                           : Qt::Key_Delete;
+                QTest::keyClick(action.endsWith(QLatin1String("table")) ? static_cast<QWidget*>(Table()) : window.get(),
+                                key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+            }
             },
             [&](QWidget* modal) {
-                if (auto* name = modal->findChild<QLineEdit*>(QStringLiteral("txbSettingName"))) {
-                    shown = modal->findChild<QLabel*>(QStringLiteral("lblSettingActionTitle"))->text() + '|' + name->text()
-                        + '|' + QString::number(name->isEnabled()) + '|'
-                        + modal->findChild<QLineEdit*>(QStringLiteral("txbSettingValue"))->text();
-                } else if (qobject_cast<RemoveSettingsDialog*>(modal) != nullptr) {
-                    shown = QStringLiteral("remove question");
-                }
-                if (auto* button = modal->findChild<QPushButton*>(answer); button && !answer.isEmpty()) {
-                    button->click();
-                }
-            });
+            if (auto* name = modal->findChild<QLineEdit*>(QStringLiteral("txbSettingName"))) {
+                shown = modal->findChild<QLabel*>(QStringLiteral("lblSettingActionTitle"))->text() + '|' + name->text()
+                    + '|' + QString::number(name->isEnabled()) + '|'
+                    + modal->findChild<QLineEdit*>(QStringLiteral("txbSettingValue"))->text();
+            } else if (qobject_cast<RemoveSettingsDialog*>(modal) != nullptr) {
+                shown = QStringLiteral("remove question");
+            }
+            if (auto* button = modal->findChild<QPushButton*>(answer); button && !answer.isEmpty()) {
+                button->click();
+            }
+        });
         QCOMPARE(shown, opens);
         // Only a confirmed removal changes the document.
-        QCOMPARE(Names(), (removed ? QStringList{"BlockCopies", "HostAddress"}
-                                   : QStringList{"BlockCopies", "HostAddress", "SaveSpool"}));
+        QCOMPARE(Names(),
+                 (removed ? QStringList{"BlockCopies", "HostAddress"}
+                          : QStringList{"BlockCopies", "HostAddress", "SaveSpool"}));
         QCOMPARE(SettingsJson.size(), std::size_t(removed ? 2 : 3));
         if (removed) {
             QVERIFY(Table()->selectedItems().isEmpty() && EditAndDeleteOff() && !Table()->HasRowSelection());
@@ -338,11 +364,12 @@ private slots:
     {
         QTemporaryDir folder;
         const QString opened = folder.filePath(QStringLiteral("hand-written.json"));
-        QVERIFY(WriteFile(opened, "{\n  \"ReleaserAddress\": \"https://releaser.example.com:8443\",\n"
-                                  "  \"HostAddress\": \"https://10.0.0.5:56569\",\n  \"EnableProxy\": \"yes\",\n"
-                                  "  \"SaveSpool\": \"0\",\n  \"HttpTimout\": \"1\",\n  \"SNMPQueryInterval\": \"30\",\n"
-                                  "  \"BlockCopies\": \"007\",\n  \"blockcopies\": \"9\",\n  \"HttpTimeout\": 30,\n"
-                                  "  \"WorkFolder\": \"C:\\\\Orvane\\\\\u00c4rbeit\\t/x\"\n}"));
+        QVERIFY(WriteFile(opened,
+                          "{\n  \"ReleaserAddress\": \"https://releaser.example.com:8443\",\n"
+                          "  \"HostAddress\": \"https://10.0.0.5:56569\",\n  \"EnableProxy\": \"yes\",\n"
+                          "  \"SaveSpool\": \"0\",\n  \"HttpTimout\": \"1\",\n  \"SNMPQueryInterval\": \"30\",\n"
+                          "  \"BlockCopies\": \"007\",\n  \"blockcopies\": \"9\",\n  \"HttpTimeout\": 30,\n"
+                          "  \"WorkFolder\": \"C:\\\\Orvane\\\\\u00c4rbeit\\t/x\"\n}"));
         window->OpenSettingsFile(NativePathOf(opened));
         QCOMPARE(NoticeLines(QApplication::activeModalWidget()),
                  (QStringList{"Problems in the settings file",
@@ -354,33 +381,42 @@ private slots:
                               "HttpTimeout|30|This entry holds a number without quotes. The value must be text in "
                               "double quotes."}));
         // Byte order puts "SNMP..." before "Save...".
-        QCOMPARE(Names(), (QStringList{"BlockCopies", "HostAddress", "ReleaserAddress", "SNMPQueryInterval", "SaveSpool",
-                                       "WorkFolder"}));
+        QCOMPARE(Names(),
+                 (QStringList{"BlockCopies", "HostAddress", "ReleaserAddress", "SNMPQueryInterval", "SaveSpool",
+                              "WorkFolder"}));
         QCOMPARE(Table()->item(4, 1)->text(), QStringLiteral("0"));
         QCOMPARE(Table()->item(1, 2)->text(), HostAddressDescription);
         QVERIFY(EditAndDeleteOff());
         const QString exported = folder.filePath(QStringLiteral("exported.json"));
         ExportTo(exported);
-        QCOMPARE(ReadFile(exported), QByteArray("{\r\n    \"ReleaserAddress\": \"https://releaser.example.com:8443\",\r\n"
-                                                "    \"HostAddress\": \"https://10.0.0.5:56569\",\r\n"
-                                                "    \"SaveSpool\": \"0\",\r\n    \"SNMPQueryInterval\": \"30\",\r\n"
-                                                "    \"BlockCopies\": \"007\",\r\n"
-                                                "    \"WorkFolder\": \"C:\\\\Orvane\\\\\xc3\x84rbeit\\t/x\"\r\n}\r\n"));
+        QCOMPARE(ReadFile(exported),
+                 QByteArray("{\r\n    \"ReleaserAddress\": \"https://releaser.example.com:8443\",\r\n"
+                            "    \"HostAddress\": \"https://10.0.0.5:56569\",\r\n"
+                            "    \"SaveSpool\": \"0\",\r\n    \"SNMPQueryInterval\": \"30\",\r\n"
+                            "    \"BlockCopies\": \"007\",\r\n"
+                            "    \"WorkFolder\": \"C:\\\\Orvane\\\\\xc3\x84rbeit\\t/x\"\r\n}\r\n"));
 
         // A HostAddress the file holds with an invalid value: one line, the value and the default added.
         QVERIFY(WriteFile(opened, "{\"HostAddress\": \"ftp://h\", \"SaveSpool\": \"1\"}"));
         window->OpenSettingsFile(NativePathOf(opened));
         QCOMPARE(NoticeLines(QApplication::activeModalWidget()).mid(2),
-                 QStringList{"HostAddress|ftp://h|The value must be an http:// or https:// address with host and port and "
-                             "nothing after the port, such as https://10.0.0.5:56569. Its default value was added "
-                             "instead: https://127.0.0.1:56569"});
+                 QStringList{
+                     "HostAddress|ftp://h|The value must be an http:// or https:// address with host and port and "
+                     "nothing after the port, such as https://10.0.0.5:56569. Its default value was added "
+                     "instead: https://127.0.0.1:56569"});
 
 #ifndef _WIN32
         // The file name is shown as plain text, made visible; a name that is not UTF-8 is opened as given.
         const NativePath folderPath = NativePathOf(folder.path());
-        for (const auto& [name, shown] : {std::pair<std::string, QString>{"<h1><font color=red>a\xe2\x80\xae.json", "<h1><font color=red>a\\u202e.json"},
-                                          std::pair<std::string, QString>{"caf\xe9.json", "caf\\xe9.json"}}) {
-            QVERIFY(std::ofstream(folderPath + '/' + name) << "{\"HostAddress\": \"https://10.0.0.7:1\", \"Save\xe2\x80\x8bSpool\": \"\xe2\x80\xae" "1\"}");
+        for (const auto& [name, shown] : {std::pair<std::string, QString>{"<h1><font color=red>a\xe2\x80\xae.json",
+                                                                          "<h1><font color=red>a\\u202e.json"},
+                                          std::pair<std::string, QString> {
+                                              "caf\xe9.json",
+                                              "caf\\xe9.json"
+                                          }}) {
+            QVERIFY(std::ofstream(folderPath + '/' + name)
+                    << "{\"HostAddress\": \"https://10.0.0.7:1\", \"Save\xe2\x80\x8bSpool\": \"\xe2\x80\xae"
+                       "1\"}");
             window->OpenSettingsFile(folderPath + '/' + name);
             const QStringList lines = NoticeLines(QApplication::activeModalWidget());
             QCOMPARE(lines.at(1).section('\n', 0, 0), shown);
@@ -499,8 +535,9 @@ private slots:
         QString start;
         RunWithModals([] { QTest::qWait(50); }, {Answer("btnExport", &shown), SaveDialogAct("", &start)});
         QCOMPARE(start, path);
-        QCOMPARE(ReadFile(path), QByteArray("{\r\n    \"HostAddress\": \"https://10.0.0.5:56569\",\r\n    \"BlockCopies\": "
-                                            "\"2\",\r\n    \"SaveSpool\": \"true\"\r\n}\r\n"));
+        QCOMPARE(ReadFile(path),
+                 QByteArray("{\r\n    \"HostAddress\": \"https://10.0.0.5:56569\",\r\n    \"BlockCopies\": "
+                            "\"2\",\r\n    \"SaveSpool\": \"true\"\r\n}\r\n"));
         QCOMPARE(Names(), (QStringList{"BlockCopies", "HostAddress", "SaveSpool"}));
         QVERIFY(RunWithModal([this] { window->close(); }, {}) == false && !window->isVisible());
     }
@@ -666,16 +703,26 @@ private slots:
         QTest::addColumn<QString>("answer");
         QTest::addColumn<bool>("asked");
         QTest::addColumn<bool>("closes"); // or lets the session end
-        QTest::newRow("unchanged") << "" << "" << false << true;
-        QTest::newRow("changed then undone") << "add,remove" << "" << false << true;
-        QTest::newRow("opened, changed, exported") << "open,add,export" << "" << false << true;
-        QTest::newRow("Cancel") << "add" << "btnCancel" << true << false;
-        QTest::newRow("Escape") << "add" << "Escape" << true << false;
-        QTest::newRow("don't export") << "add" << "btnDiscard" << true << true;
-        QTest::newRow("export") << "add" << "btnExport>new.json" << true << true;
-        QTest::newRow("export cancelled") << "add" << "btnExport>-" << true << false;
-        QTest::newRow("export fails") << "add" << "btnExport>missing/new.json" << true << false;
-        QTest::newRow("opened, changed, export") << "open,add" << "btnExport>start" << true << true;
+        QTest::newRow("unchanged") << ""
+                                   << "" << false << true;
+        QTest::newRow("changed then undone") << "add,remove"
+                                             << "" << false << true;
+        QTest::newRow("opened, changed, exported") << "open,add,export"
+                                                   << "" << false << true;
+        QTest::newRow("Cancel") << "add"
+                                << "btnCancel" << true << false;
+        QTest::newRow("Escape") << "add"
+                                << "Escape" << true << false;
+        QTest::newRow("don't export") << "add"
+                                      << "btnDiscard" << true << true;
+        QTest::newRow("export") << "add"
+                                << "btnExport>new.json" << true << true;
+        QTest::newRow("export cancelled") << "add"
+                                          << "btnExport>-" << true << false;
+        QTest::newRow("export fails") << "add"
+                                      << "btnExport>missing/new.json" << true << false;
+        QTest::newRow("opened, changed, export") << "open,add"
+                                                 << "btnExport>start" << true << true;
     }
 
     void closing()
@@ -687,13 +734,15 @@ private slots:
         QTemporaryDir folder;
         Walk(steps, folder);
         const QString saveTo = answer.section('>', 1);
-        const QString written = folder.filePath(saveTo == QLatin1String("start") ? QStringLiteral("opened.json") : saveTo);
+        const QString written =
+            folder.filePath(saveTo == QLatin1String("start") ? QStringLiteral("opened.json") : saveTo);
         QString shown;
         bool result = false;
-        RunWithModals(
-            [&] { result = window->close(); },
-            {Answer(answer.section('>', 0, 0), &shown),
-             SaveDialogAct(saveTo == QLatin1String("-") ? QString() : saveTo == QLatin1String("start") ? "" : written)});
+        RunWithModals([&] { result = window->close(); },
+                      {Answer(answer.section('>', 0, 0), &shown),
+                       SaveDialogAct(saveTo == QLatin1String("-")           ? QString()
+                                         : saveTo == QLatin1String("start") ? ""
+                                                                            : written)});
         QCOMPARE(shown, asked ? Question : QString());
         QCOMPARE(result, closes);
         QCOMPARE(window->isVisible(), !closes);
@@ -720,12 +769,18 @@ private slots:
     {
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QString>("start");
-        QTest::newRow("fresh") << "" << "";
-        QTest::newRow("opened") << "open" << "opened.json";
-        QTest::newRow("refused") << "refused" << "";
-        QTest::newRow("opened, exported") << "open,export" << "exported.json";
-        QTest::newRow("exported, opened") << "export,open" << "opened.json";
-        QTest::newRow("exported, refused") << "export,refused" << "exported.json";
+        QTest::newRow("fresh") << ""
+                               << "";
+        QTest::newRow("opened") << "open"
+                                << "opened.json";
+        QTest::newRow("refused") << "refused"
+                                 << "";
+        QTest::newRow("opened, exported") << "open,export"
+                                          << "exported.json";
+        QTest::newRow("exported, opened") << "export,open"
+                                          << "opened.json";
+        QTest::newRow("exported, refused") << "export,refused"
+                                           << "exported.json";
     }
 
     void saveDialogStart()
@@ -815,20 +870,22 @@ private slots:
         controls = QChar(0) + controls + QChar(0x7f) + QChar(0x85) + QChar(0x2028) + QStringLiteral("end");
         const QString sample = QStringLiteral("C:\\Orvane\\\"spool\"\tfila \u00e9 a\u00e7\u00e3o \U0001F600 \\u0041 ");
         QTest::newRow("1 MB") << "WorkFolder" << sample.repeated(40000) << false
-                              << QStringLiteral("C:\\Orvane\\\"spool\"\\x09fila \u00e9 a\u00e7\u00e3o \U0001F600 \\\\u0041 C:\u2026");
+                              << QStringLiteral("C:\\Orvane\\\"spool\"\\x09fila \u00e9 a\u00e7\u00e3o \U0001F600 "
+                                                "\\\\u0041 C:\u2026");
         QTest::newRow("control characters")
             << "EnabledDriverList" << controls << false
-            << QStringLiteral("\\x00start\\x01\\x02\\x03\\x04\\x05\\x06\\x07\\x08\\x09\\x0a\\x0b\\x0c\\x0d\\x0e\\x0f\\x10\\x11"
-                              "\\x12\\x13\\x14\\x15\\x16\\x17\\x18\\x19\\x1a\\x1b\\x1c\\x1d\\x1e\\x1f\\x7f\\u0085\\u2028end");
-        QTest::newRow("markup") << "WorkFolder" << "<img src=\"/dev/zero\"><h1>x</h1>" << false
-                                << "<img src=\"/dev/zero\"><h1>x</h1>";
+            << QStringLiteral(
+                   "\\x00start\\x01\\x02\\x03\\x04\\x05\\x06\\x07\\x08\\x09\\x0a\\x0b\\x0c\\x0d\\x0e\\x0f\\x10\\x11"
+                   "\\x12\\x13\\x14\\x15\\x16\\x17\\x18\\x19\\x1a\\x1b\\x1c\\x1d\\x1e\\x1f\\x7f\\u0085\\u2028end");
+        QTest::newRow("markup") << "WorkFolder"
+                                << "<img src=\"/dev/zero\"><h1>x</h1>" << false << "<img src=\"/dev/zero\"><h1>x</h1>";
         QTest::newRow("bidirectional and invisible characters")
             << "AuditingFolder" << QStringLiteral("C:\\Audit\u202eredloF\u200b\u00a0") << false
             << QStringLiteral("C:\\Audit\\u202eredloF\\u200b\\u00a0");
         QTest::newRow("NUL after name") << QStringLiteral("SaveSpool") + QChar(0) << "1" << true << QString();
         QTest::newRow("zero-width space in name") << QStringLiteral("Save\u200BSpool") << "1" << true << QString();
-        QTest::newRow("full-width name") << QStringLiteral("\uff33\uff41\uff56\uff45\uff33\uff50\uff4f\uff4f\uff4c") << "1"
-                                         << true << QString();
+        QTest::newRow("full-width name") << QStringLiteral("\uff33\uff41\uff56\uff45\uff33\uff50\uff4f\uff4f\uff4c")
+                                         << "1" << true << QString();
         QTest::newRow("dotless i in name") << QStringLiteral("D\u0131sableParser") << "1" << true << QString();
     }
 
@@ -861,7 +918,8 @@ private slots:
         // The editor still gets the whole value.
         ClickCell(RowOf(name));
         QString edited;
-        RunWithModal([this] { QTest::keyClick(window.get(), Qt::Key_Return); }, [&](QWidget* dialog) {
+        RunWithModal([this] { QTest::keyClick(window.get(), Qt::Key_Return); },
+                     [&](QWidget* dialog) {
             edited = dialog->findChild<QLineEdit*>(QStringLiteral("txbSettingValue"))->text();
             dialog->close();
         });

@@ -59,9 +59,11 @@ private slots:
             << "CheckBundle: translation file :/translations/pt-BR.txt has 10 lines, the key file has 226";
         QTest::newRow("supplementary locale file missing")
             << SIH_WITHOUT_GERMAN_SUPPLEMENT << missing + "translations/supplement/de-DE.txt";
-        QTest::newRow("one font face missing") << SIH_WITHOUT_SEMIBOLD_FONT << "FontUtil - Setup failed: font files not found";
+        QTest::newRow("one font face missing")
+            << SIH_WITHOUT_SEMIBOLD_FONT << "FontUtil - Setup failed: font files not found";
         // On a light desktop, loaded only once it turns dark, inside an event handler.
-        QTest::newRow("dark style sheet missing") << SIH_WITHOUT_DARK_LABEL_STYLE << missing + "styles/windows/dark/qlabel-style.qss";
+        QTest::newRow("dark style sheet missing")
+            << SIH_WITHOUT_DARK_LABEL_STYLE << missing + "styles/windows/dark/qlabel-style.qss";
         // Loaded only when an export fails, from inside a click handler.
         QTest::newRow("failure icon missing") << SIH_WITHOUT_CROSS_ICON << missing + "images/global/times-circle.png";
     }
@@ -108,8 +110,9 @@ private slots:
         QCOMPARE(boxClosed, !message.isEmpty());
 #endif
         // Windows ends the line with CR LF.
-        QCOMPARE(QString::fromUtf8(process.readAllStandardError()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
-                 message.isEmpty() ? message : message + '\n');
+        QCOMPARE(
+            QString::fromUtf8(process.readAllStandardError()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")),
+            message.isEmpty() ? message : message + '\n');
         if (!finished) {
             QList<QByteArray> lines = process.readAllStandardOutput().split('\n');
 #ifdef Q_OS_WIN

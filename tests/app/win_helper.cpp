@@ -15,9 +15,9 @@ int wmain(int argc, wchar_t* argv[])
 {
     if (argc == 2 && std::wcscmp(argv[1], L"theme-changed") == 0) {
         DWORD_PTR answer = 0;
-        const LRESULT sent = SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0,
-                                                 reinterpret_cast<LPARAM>(L"ImmersiveColorSet"), SMTO_ABORTIFHUNG,
-                                                 5000, &answer);
+        const LRESULT sent =
+            SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"ImmersiveColorSet"),
+                                SMTO_ABORTIFHUNG, 5000, &answer);
         return sent != 0 ? 0 : 1;
     }
     if ((argc == 4 || (argc == 5 && std::wcscmp(argv[4], L"shared") == 0)) && std::wcscmp(argv[1], L"hold") == 0) {

@@ -26,7 +26,7 @@ int main(int argc, char* argv[])
         return 2;
     }
     xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    xcb_client_message_event_t event {};
+    xcb_client_message_event_t event{};
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
     event.window = static_cast<xcb_window_t>(window);
@@ -35,8 +35,9 @@ int main(int argc, char* argv[])
     event.data.data32[1] = XCB_CURRENT_TIME;
     xcb_generic_error_t* error = xcb_connection_has_error(connection) != 0
         ? nullptr
-        : xcb_request_check(connection, xcb_send_event_checked(connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
-                                                               reinterpret_cast<const char*>(&event)));
+        : xcb_request_check(connection,
+                            xcb_send_event_checked(connection, 0, event.window, XCB_EVENT_MASK_NO_EVENT,
+                                                   reinterpret_cast<const char*>(&event)));
     const bool failed = xcb_connection_has_error(connection) != 0 || error != nullptr;
     std::free(error);
     xcb_disconnect(connection);

@@ -50,13 +50,17 @@ int main(int argc, char* argv[])
         height = geometry->height;
     }
     // Read from the root window, so that what covers the window counts as a user sees it.
-    xcb_translate_coordinates_reply_t* origin = xcb_translate_coordinates_reply(
-        connection, xcb_translate_coordinates(connection, window, geometry->root, 0, 0), nullptr);
-    xcb_get_image_reply_t* image = origin == nullptr ? nullptr : xcb_get_image_reply(connection,
-        xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, geometry->root,
-                      static_cast<std::int16_t>(origin->dst_x + x), static_cast<std::int16_t>(origin->dst_y + y),
-                      static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), ~0u),
-        nullptr);
+    xcb_translate_coordinates_reply_t* origin =
+        xcb_translate_coordinates_reply(connection, xcb_translate_coordinates(connection, window, geometry->root, 0, 0),
+                                        nullptr);
+    xcb_get_image_reply_t* image = origin == nullptr
+        ? nullptr
+        : xcb_get_image_reply(connection,
+                              xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, geometry->root,
+                                            static_cast<std::int16_t>(origin->dst_x + x),
+                                            static_cast<std::int16_t>(origin->dst_y + y),
+                                            static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height), ~0u),
+                              nullptr);
     if (image == nullptr || xcb_get_image_data_length(image) < width * height * 4) {
         std::fprintf(stderr, "cannot read the area\n");
         return 1;
@@ -83,8 +87,9 @@ int main(int argc, char* argv[])
     for (const auto& [rgb, count] : counts) {
         const double luminance = Luminance(rgb);
         if (count >= 5)
-            best = std::max(best, (std::max(luminance, backgroundLuminance) + 0.05) /
-                                      (std::min(luminance, backgroundLuminance) + 0.05));
+            best = std::max(best,
+                            (std::max(luminance, backgroundLuminance) + 0.05)
+                                / (std::min(luminance, backgroundLuminance) + 0.05));
     }
     std::printf("%.2f %.3f\n", best, backgroundLuminance);
     return 0;

@@ -81,7 +81,8 @@ int main(int argc, char* argv[])
     char error[256] = "";
     int count = 0;
     IceListenObj* listeners = nullptr;
-    if (!SmsInitialize("sih-test", "1", NewClient, nullptr, [](char*) -> Bool { return True; }, sizeof error, error)
+    if (!SmsInitialize(
+            "sih-test", "1", NewClient, nullptr, [](char*) -> Bool { return True; }, sizeof error, error)
         || !IceListenForConnections(&count, &listeners, sizeof error, error)) {
         std::fprintf(stderr, "%s\n", error);
         return 1;

@@ -178,10 +178,13 @@ private slots:
             Globalize::LoadLanguage(locale);
             AddDialog editor;
             QVERIFY(editor.show());
-            for (const auto& [steps, key] : QList<QPair<QStringList, QString>>{
-                     {{"N:S"}, "ValueFieldRequired"}, {{"N:", "V:1"}, "NameFieldRequired"},
-                     {{"V:"}, "AllFieldsAreRequired"}, {{"N:hostAddress", "V:1"}, "SettingAlreadyExist"},
-                     {{"N:Nonsense"}, "InvalidSettingName"}, {{"N:SaveSpool", "V:2"}, "InvalidSettingValue"}}) {
+            for (const auto& [steps, key] :
+                 QList<QPair<QStringList, QString>>{{{"N:S"}, "ValueFieldRequired"},
+                                                    {{"N:", "V:1"}, "NameFieldRequired"},
+                                                    {{"V:"}, "AllFieldsAreRequired"},
+                                                    {{"N:hostAddress", "V:1"}, "SettingAlreadyExist"},
+                                                    {{"N:Nonsense"}, "InvalidSettingName"},
+                                                    {{"N:SaveSpool", "V:2"}, "InvalidSettingValue"}}) {
                 editor.form.type(steps);
                 QCOMPARE(editor.form.shownMessage(), Globalize::Translate(key));
                 const int growth = editor.dialog.height() - MessageHeight;

@@ -62,8 +62,8 @@ private slots:
         QFETCH(int, selectedRow);
 
         TestHost host(singleRow ? std::vector<std::pair<std::string, std::string>>()
-                                : std::vector<std::pair<std::string, std::string>>{
-                                    {SettingName::SaveSpool, "true"}, {SettingName::BlockCopies, "3"}});
+                                : std::vector<std::pair<std::string, std::string>>{{SettingName::SaveSpool, "true"},
+                                                                                   {SettingName::BlockCopies, "3"}});
         QVERIFY(Activate(host));
         host.addButton->setFocus(Qt::OtherFocusReason);
         QTest::keyClick(host.addButton, Qt::Key_Tab);

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool invalid = IsSettingValueInvalid(catalogue, name, value);
     if (entry == catalogue.end() ? !invalid
                                  : !EqualsIgnoringAsciiCase(entry->first, name)
-                                       || (entry->second.kind == SettingValueKind::Text && invalid)) {
+                || (entry->second.kind == SettingValueKind::Text && invalid)) {
         std::abort();
     }
     // Valid values of the other rules are plain ASCII without line breaks.

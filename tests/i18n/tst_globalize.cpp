@@ -56,21 +56,27 @@ private slots:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("plain key") << "Exclude" << "Delete";
-        QTest::newRow("marked key") << "@@Close" << "Close";
-        QTest::newRow("unknown key") << "NoSuchKey" << "NoSuchKey";
-        QTest::newRow("unknown marked key keeps marker") << "@@NoSuchKey" << "@@NoSuchKey";
-        QTest::newRow("only one marker removed") << "@@@@Close" << "@@@@Close";
+        QTest::newRow("plain key") << "Exclude"
+                                   << "Delete";
+        QTest::newRow("marked key") << "@@Close"
+                                    << "Close";
+        QTest::newRow("unknown key") << "NoSuchKey"
+                                     << "NoSuchKey";
+        QTest::newRow("unknown marked key keeps marker") << "@@NoSuchKey"
+                                                         << "@@NoSuchKey";
+        QTest::newRow("only one marker removed") << "@@@@Close"
+                                                 << "@@@@Close";
         QTest::newRow("placeholders without arguments stay")
-            << "AccountingDefaultValueTooltip" << "Default: {1} {2}Value set by DisableAccounting setting";
-        QTest::newRow("literal argument")
-            << "CopyLimitExceeded,'3'" << "The copy limit was exceeded. Maximum number of copies allowed: 3.";
-        QTest::newRow("argument naming a marked key is lower-cased")
-            << "DefinePrintFinality,'@@Color'" << "Define the purpose of this color print job:";
-        QTest::newRow("two arguments, second a key")
-            << "@@AccountingDefaultValueTooltip,'true','Add'"
-            << "Default: true addValue set by DisableAccounting setting";
-        QTest::newRow("unquoted argument does not match") << "CopyLimitExceeded,3" << "CopyLimitExceeded,3";
+            << "AccountingDefaultValueTooltip"
+            << "Default: {1} {2}Value set by DisableAccounting setting";
+        QTest::newRow("literal argument") << "CopyLimitExceeded,'3'"
+                                          << "The copy limit was exceeded. Maximum number of copies allowed: 3.";
+        QTest::newRow("argument naming a marked key is lower-cased") << "DefinePrintFinality,'@@Color'"
+                                                                     << "Define the purpose of this color print job:";
+        QTest::newRow("two arguments, second a key") << "@@AccountingDefaultValueTooltip,'true','Add'"
+                                                     << "Default: true addValue set by DisableAccounting setting";
+        QTest::newRow("unquoted argument does not match") << "CopyLimitExceeded,3"
+                                                          << "CopyLimitExceeded,3";
     }
 
     void translate()

@@ -60,10 +60,10 @@ QString FrenchTypographyFault(const QString& text)
     static const QRegularExpression colon(QStringLiteral("(?<!\\x{a0}):(?=\\s|$)"));
     static const QRegularExpression other(QStringLiteral("(?<!\\x{202f})[;!?](?=\\s|$)"));
     const QString prose = QString(text).replace(quoted, QStringLiteral("Q"));
-    return prose.contains(quote)   ? QStringLiteral("straight quotes, or guillemets without no-break spaces")
-        : prose.contains(colon) ? QStringLiteral("\":\" without a no-break space before it")
-        : prose.contains(other) ? QStringLiteral("\";\", \"!\" or \"?\" without a narrow no-break space before it")
-                                : QString();
+    return prose.contains(quote) ? QStringLiteral("straight quotes, or guillemets without no-break spaces")
+        : prose.contains(colon)  ? QStringLiteral("\":\" without a no-break space before it")
+        : prose.contains(other)  ? QStringLiteral("\";\", \"!\" or \"?\" without a narrow no-break space before it")
+                                 : QString();
 }
 
 // Owned texts that are rightly the same as the English ones.

@@ -20,9 +20,9 @@ private slots:
     {
         const std::string english = "Address for connection to Orvane Print Host.";
         for (const auto& [name, mapping] : GetSettingsMap()) {
-            QVERIFY2(name == SettingName::EnableAuditing ? mapping.description.empty()
-                                                         : mapping.description != name + "Description"
-                         && !mapping.description.empty(),
+            QVERIFY2(name == SettingName::EnableAuditing
+                         ? mapping.description.empty()
+                         : mapping.description != name + "Description" && !mapping.description.empty(),
                      name.c_str());
         }
         QCOMPARE(GetSettingsMap().at("HostAddress").description, english);

@@ -20,7 +20,10 @@ QStringList Summary(const std::vector<Problem>& problems)
             line += QStringLiteral(" %1 %2").arg(problem.position).arg(QString::fromStdString(problem.name));
         }
         if (problem.kind == ProblemKind::MalformedJson || problem.kind == ProblemKind::NotUtf8) {
-            line += QStringLiteral(" %1:%2 %3").arg(problem.line).arg(problem.column).arg(QString::fromStdString(problem.detail));
+            line += QStringLiteral(" %1:%2 %3")
+                        .arg(problem.line)
+                        .arg(problem.column)
+                        .arg(QString::fromStdString(problem.detail));
         }
         lines << line;
     }
@@ -59,8 +62,8 @@ private slots:
             "{\r\n    \"HostAddress\": \"https://127.0.0.1:56569\",\r\n    \"SaveSpool\": \"true\"\r\n}\r\n", "");
         row("any order, compact",
             "{\"SaveSpool\":\"FALSE\",\"HostAddress\":\"http://h.example:80\",\"BlockCopies\":\"007\"}", "");
-        row("text takes anything but empty",
-            Object({Host, "'WorkFolder': 'C:\\\\Área\\n'", "'AuditingFolder': ' '"}), "");
+        row("text takes anything but empty", Object({Host, "'WorkFolder': 'C:\\\\Área\\n'", "'AuditingFolder': ' '"}),
+            "");
         row("unknown name", Object({Host, "'HostAdress': 'https://h:1'"}), "unknown-name 2 HostAdress");
         row("unknown name, empty value", Object({Host, "'Foo': ''"}), "unknown-name 2 Foo; empty-value 2 Foo");
         row("cache above 20, name in other case", Object({Host, "'contingencyPrinterCache': '21'"}),
@@ -92,18 +95,22 @@ private slots:
             "malformed-json 1:2 Syntax error while parsing object key - invalid literal; last read: '\\ufeff{x'; "
             "expected string literal");
         row("text after the object", "{} x",
-            "malformed-json 1:4 Syntax error while parsing value - invalid literal; last read: '{} x'; expected end of input");
+            "malformed-json 1:4 Syntax error while parsing value - invalid literal; last read: '{} x'; expected end of "
+            "input");
         row("unclosed object", "{\n  \"HostAddress\": \"https://h:1\"", "malformed-json 2:31 Unexpected end of file");
         row("comment", "{\n  // host\n  \"HostAddress\": \"https://h:1\"\n}",
             "malformed-json 2:3 Syntax error while parsing object key - invalid literal; last read: '{<U+000A>  /'; "
             "expected string literal");
-        row("NUL inside", QByteArray("{\"HostAddress\"\0: \"https://h:1\"}", 32), "malformed-json 1:15 Unexpected NUL byte");
+        row("NUL inside", QByteArray("{\"HostAddress\"\0: \"https://h:1\"}", 32),
+            "malformed-json 1:15 Unexpected NUL byte");
         // Not UTF-8: another encoding, with or without a byte-order mark, or a byte no UTF-8 sequence explains.
         row("invalid UTF-8", "{\"HostAddress\": \"\xFF\"}", "not-utf8 1:18 Found the byte \\xff.");
         row("Latin-1", "{\"WorkFolder\": \"C:\\\\\xC1rea\"}", "not-utf8 1:21 Found the byte \\xc1.");
-        row("UTF-16 without byte-order mark", QByteArray("{\0}\0", 4), "not-utf8 1:1 Found UTF-16 (little-endian) text.");
+        row("UTF-16 without byte-order mark", QByteArray("{\0}\0", 4),
+            "not-utf8 1:1 Found UTF-16 (little-endian) text.");
         row("UTF-16 big-endian", QByteArray("\0{\0}", 4), "not-utf8 1:1 Found UTF-16 (big-endian) text.");
-        row("UTF-16 with byte-order mark", QByteArray("\xFF\xFE{\0}\0", 6), "not-utf8 1:1 Found UTF-16 (little-endian) text.");
+        row("UTF-16 with byte-order mark", QByteArray("\xFF\xFE{\0}\0", 6),
+            "not-utf8 1:1 Found UTF-16 (little-endian) text.");
         row("UTF-32", QByteArray("{\0\0\0}\0\0\0", 8), "not-utf8 1:1 Found UTF-32 (little-endian) text.");
     }
 
@@ -124,22 +131,36 @@ private slots:
         QTest::addColumn<QByteArray>("visible");
         QTest::addColumn<QByteArray>("quoted");
         QTest::addColumn<QByteArray>("json");
-        const auto row = [](const char* name, const char* text, const char* visible, const char* quoted,
-                            const char* json) { QTest::newRow(name) << QByteArray(text) << QByteArray(visible) << QByteArray(quoted) << QByteArray(json); };
-        row("letters and a folder path", "C:\\\xC3\x81rea\\\xE5\xAE\xA1 \xF0\x9F\x98\x80", "C:\\\xC3\x81rea\\\xE5\xAE\xA1 \xF0\x9F\x98\x80",
-            "\"C:\\\\\xC3\x81rea\\\\\xE5\xAE\xA1 \xF0\x9F\x98\x80\"", "\"C:\\\\\xC3\x81rea\\\\\xE5\xAE\xA1 \xF0\x9F\x98\x80\"");
-        row("bidirectional override", "\xE2\x80\xAESaveSpool", "\\u202eSaveSpool", "\"\\u202eSaveSpool\"", "\"\\u202eSaveSpool\"");
-        row("zero-width and format characters", "Save\xE2\x80\x8B\xC2\xAD\xE2\x81\xA0\xEF\xBB\xBF\xD8\x9C\xE2\x81\xA6Spool",
-            "Save\\u200b\\u00ad\\u2060\\ufeff\\u061c\\u2066Spool", "\"Save\\u200b\\u00ad\\u2060\\ufeff\\u061c\\u2066Spool\"",
+        const auto row =
+            [](const char* name, const char* text, const char* visible, const char* quoted, const char* json) {
+            QTest::newRow(name) << QByteArray(text) << QByteArray(visible) << QByteArray(quoted) << QByteArray(json);
+        };
+        row("letters and a folder path", "C:\\\xC3\x81rea\\\xE5\xAE\xA1 \xF0\x9F\x98\x80",
+            "C:\\\xC3\x81rea\\\xE5\xAE\xA1 \xF0\x9F\x98\x80", "\"C:\\\\\xC3\x81rea\\\\\xE5\xAE\xA1 \xF0\x9F\x98\x80\"",
+            "\"C:\\\\\xC3\x81rea\\\\\xE5\xAE\xA1 \xF0\x9F\x98\x80\"");
+        row("bidirectional override", "\xE2\x80\xAESaveSpool", "\\u202eSaveSpool", "\"\\u202eSaveSpool\"",
+            "\"\\u202eSaveSpool\"");
+        row("zero-width and format characters",
+            "Save\xE2\x80\x8B\xC2\xAD\xE2\x81\xA0\xEF\xBB\xBF\xD8\x9C\xE2\x81\xA6Spool",
+            "Save\\u200b\\u00ad\\u2060\\ufeff\\u061c\\u2066Spool",
+            "\"Save\\u200b\\u00ad\\u2060\\ufeff\\u061c\\u2066Spool\"",
             "\"Save\\u200b\\u00ad\\u2060\\ufeff\\u061c\\u2066Spool\"");
-        row("controls and separators", "a\xE2\x80\xA8" "b\xE2\x80\xA9" "c\n\x1B\x7F\xC2\x85", "a\\u2028b\\u2029c\\x0a\\x1b\\x7f\\u0085",
-            "\"a\\u2028b\\u2029c\\n\\x1b\\x7f\\u0085\"", "\"a\\u2028b\\u2029c\\n\\u001b\\u007f\\u0085\"");
-        row("blanks other than the space", "a\xC2\xA0" "b\xE3\x80\x80" "c d", "a\\u00a0b\\u3000c d", "\"a\\u00a0b\\u3000c d\"",
-            "\"a\\u00a0b\\u3000c d\"");
-        row("variation selector and tag", "x\xEF\xB8\x8F\xF3\xA0\x81\x81", "x\\ufe0f\\U000e0041", "\"x\\ufe0f\\U000e0041\"",
-            "\"x\\ufe0f\\udb40\\udc41\"");
+        row("controls and separators",
+            "a\xE2\x80\xA8"
+            "b\xE2\x80\xA9"
+            "c\n\x1B\x7F\xC2\x85",
+            "a\\u2028b\\u2029c\\x0a\\x1b\\x7f\\u0085", "\"a\\u2028b\\u2029c\\n\\x1b\\x7f\\u0085\"",
+            "\"a\\u2028b\\u2029c\\n\\u001b\\u007f\\u0085\"");
+        row("blanks other than the space",
+            "a\xC2\xA0"
+            "b\xE3\x80\x80"
+            "c d",
+            "a\\u00a0b\\u3000c d", "\"a\\u00a0b\\u3000c d\"", "\"a\\u00a0b\\u3000c d\"");
+        row("variation selector and tag", "x\xEF\xB8\x8F\xF3\xA0\x81\x81", "x\\ufe0f\\U000e0041",
+            "\"x\\ufe0f\\U000e0041\"", "\"x\\ufe0f\\udb40\\udc41\"");
         row("an escape written out", "a\\u200bb", "a\\\\u200bb", "\"a\\\\u200bb\"", "\"a\\\\u200bb\"");
-        row("a backslash before an escape", "C:\\\xE2\x80\xAE", "C:\\\\\\u202e", "\"C:\\\\\\u202e\"", "\"C:\\\\\\u202e\"");
+        row("a backslash before an escape", "C:\\\xE2\x80\xAE", "C:\\\\\\u202e", "\"C:\\\\\\u202e\"",
+            "\"C:\\\\\\u202e\"");
         row("bytes that are not UTF-8", "caf\xE9\xFF.json", "caf\\xe9\\xff.json", "\"caf\\xe9\\xff.json\"",
             "\"caf\xEF\xBF\xBD\xEF\xBF\xBD.json\"");
     }

@@ -29,10 +29,12 @@ class Settings : public QDBusAbstractAdaptor {
 
 public:
     Settings(QObject* parent, bool readOne, int delayMs)
-        : QDBusAbstractAdaptor(parent), readOne_(readOne), delayMs_(delayMs)
+        : QDBusAbstractAdaptor(parent)
+        , readOne_(readOne)
+        , delayMs_(delayMs)
     {
     }
-    QMap<QString, QVariant> values;  // "namespace key"
+    QMap<QString, QVariant> values; // "namespace key"
 
 public slots:
     // Read wraps the value in one variant more than ReadOne.
@@ -90,7 +92,7 @@ private:
     uint reads_ = 0;
 };
 
-}  // namespace
+} // namespace
 
 int main(int argc, char* argv[])
 {

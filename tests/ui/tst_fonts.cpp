@@ -22,10 +22,10 @@ private slots:
 
     void faces_data()
     {
-        QTest::addColumn<int>("operation");  // -1: a widget that names no font
+        QTest::addColumn<int>("operation"); // -1: a widget that names no font
         QTest::addColumn<int>("weight");
         QTest::addColumn<int>("fontId");
-#ifndef Q_OS_WIN  // where the interface font is the system's own
+#ifndef Q_OS_WIN // where the interface font is the system's own
         QTest::newRow("no font named") << -1 << int(QFont::Normal) << 0;
 #endif
         QTest::newRow("regular") << 0 << int(QFont::Normal) << 0;

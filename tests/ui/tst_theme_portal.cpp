@@ -24,27 +24,35 @@
 
 namespace {
 
-const char kChildVar[] = "THEME_TEST_CHILD";  // what the child must see: "dark[,r,g,b]"
+const char kChildVar[] = "THEME_TEST_CHILD"; // what the child must see: "dark[,r,g,b]"
 const QString kSheet = QStringLiteral("qframe-background-style.qss");
 
 // A call of the fake portal: {method, arguments...}.
-QVariantList Call(const QString& method, const QVariantList& args) { return QVariantList{method} + args; }
+QVariantList Call(const QString& method, const QVariantList& args)
+{
+    return QVariantList{method} + args;
+}
 QVariantList Scheme(const QVariant& value, const QString& ns = QStringLiteral("org.freedesktop.appearance"))
 {
     return Call(QStringLiteral("Set"), {ns, QStringLiteral("color-scheme"), QVariant::fromValue(QDBusVariant(value))});
 }
 QVariantList BadAccent(const QVariant& value)
 {
-    return Call(QStringLiteral("Set"), {QStringLiteral("org.freedesktop.appearance"), QStringLiteral("accent-color"),
-                                        QVariant::fromValue(QDBusVariant(value))});
+    return Call(QStringLiteral("Set"),
+                {QStringLiteral("org.freedesktop.appearance"), QStringLiteral("accent-color"),
+                 QVariant::fromValue(QDBusVariant(value))});
 }
-QVariantList Accent(double r, double g, double b) { return Call(QStringLiteral("SetAccent"), {r, g, b}); }
+QVariantList Accent(double r, double g, double b)
+{
+    return Call(QStringLiteral("SetAccent"), {r, g, b});
+}
 
 QDBusMessage Portal(const QVariantList& call)
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-        QStringLiteral("org.freedesktop.portal.Settings"), call.first().toString());
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"),
+                                       QStringLiteral("/org/freedesktop/portal/desktop"),
+                                       QStringLiteral("org.freedesktop.portal.Settings"), call.first().toString());
     message.setArguments(call.mid(1));
     return QDBusConnection::sessionBus().call(message, QDBus::Block, 5000);
 }
@@ -80,7 +88,7 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
 class TstThemePortal : public QObject {
     Q_OBJECT
@@ -109,7 +117,7 @@ private:
 void TstThemePortal::initTestCase()
 {
     if (qEnvironmentVariableIsSet(kChildVar))
-        return;  // a child uses the bus its parent chose for it
+        return; // a child uses the bus its parent chose for it
     // A bus of our own, without service activation, so that no real portal can answer.
     QFile config(busDir_.filePath(QStringLiteral("bus.conf")));
     QVERIFY(config.open(QIODevice::WriteOnly));
@@ -120,8 +128,9 @@ void TstThemePortal::initTestCase()
                      .arg(busDir_.path())
                      .toUtf8());
     config.close();
-    bus_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config.fileName(),
-                                               QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    bus_.start(QStringLiteral("dbus-daemon"),
+               {QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--nofork"),
+                QStringLiteral("--print-address=1")});
     QVERIFY2(bus_.waitForReadyRead(5000), qPrintable(bus_.errorString()));
     qputenv("DBUS_SESSION_BUS_ADDRESS", bus_.readLine().trimmed());
     QVERIFY(QDBusConnection::sessionBus().isConnected());
@@ -182,7 +191,7 @@ void TstThemePortal::StopPortal()
 void TstThemePortal::liveChanges_data()
 {
     QTest::addColumn<QVariantList>("calls");
-    QTest::addColumn<QString>("expected");  // "dark[,r,g,b]"
+    QTest::addColumn<QString>("expected"); // "dark[,r,g,b]"
     QTest::addColumn<int>("maxRestyles");
 
     // One call per element; a single call is wrapped, or some compilers copy it as the list itself.
@@ -190,10 +199,9 @@ void TstThemePortal::liveChanges_data()
     QTest::newRow("dark") << QVariantList{QVariant(Scheme(1u))} << "1" << 1;
     QTest::newRow("light (2)") << QVariantList{QVariant(Scheme(2u))} << "0" << 1;
     QTest::newRow("accent") << QVariantList{QVariant(Accent(0.1, 0.6, 0.2))} << "0,0.1,0.6,0.2" << 1;
-    QTest::newRow("bad schemes, then an accent")
-        << QVariantList{Scheme(QStringLiteral("1")), Scheme(true), Scheme(1.0),
-                        Scheme(1u, QStringLiteral("org.example.other")), red}
-        << "0,0.9,0.3,0.3" << 1;
+    QTest::newRow("bad schemes, then an accent") << QVariantList{Scheme(QStringLiteral("1")), Scheme(true), Scheme(1.0),
+                                                                 Scheme(1u, QStringLiteral("org.example.other")), red}
+                                                 << "0,0.9,0.3,0.3" << 1;
     // A flood of changes, light first, dark last: shown once or twice, with its last value.
     QTest::newRow("burst") << QVariantList{QVariant(Call(QStringLiteral("Toggle"), {500u}))} << "1,0.9,0.3,0.3" << 3;
     QTest::newRow("bad accents, then no preference (0)")
@@ -215,7 +223,7 @@ void TstThemePortal::liveChanges()
     for (const QVariant& call : calls)
         QCOMPARE(Portal(call.toList()).type(), QDBusMessage::ReplyMessage);
     QTRY_VERIFY(Shows(want));
-    QTest::qWait(150);  // any further restyle would have come by now
+    QTest::qWait(150); // any further restyle would have come by now
     QVERIFY(Shows(want));
 
     for (QWidget* widget : {window_.get(), static_cast<QWidget*>(dialog_)}) {
@@ -234,23 +242,32 @@ void TstThemePortal::liveChanges()
 
 void TstThemePortal::freshProcess_data()
 {
-    QTest::addColumn<QString>("portal");  // the fake portal's arguments; "none" or "no bus"
-    QTest::addColumn<QVariantList>("calls");  // made before the child starts
-    QTest::addColumn<QString>("restart");  // the portal's arguments once the child watches; "" keeps it
+    QTest::addColumn<QString>("portal");     // the fake portal's arguments; "none" or "no bus"
+    QTest::addColumn<QVariantList>("calls"); // made before the child starts
+    QTest::addColumn<QString>("restart");    // the portal's arguments once the child watches; "" keeps it
     QTest::addColumn<QString>("expected");
 
     const QVariantList set = {Scheme(1u), Accent(0.2, 0.5, 0.3)};
-    QTest::newRow("no bus") << "no bus" << QVariantList() << "" << "0";
-    QTest::newRow("bus without portal") << "none" << QVariantList() << "" << "0";
-    QTest::newRow("portal without values") << "" << QVariantList() << "" << "0";
-    QTest::newRow("ReadOne") << "" << set << "" << "1,0.2,0.5,0.3";
-    QTest::newRow("only Read") << "--no-read-one" << set << "" << "1,0.2,0.5,0.3";
+    QTest::newRow("no bus") << "no bus" << QVariantList() << ""
+                            << "0";
+    QTest::newRow("bus without portal") << "none" << QVariantList() << ""
+                                        << "0";
+    QTest::newRow("portal without values") << "" << QVariantList() << ""
+                                           << "0";
+    QTest::newRow("ReadOne") << "" << set << ""
+                             << "1,0.2,0.5,0.3";
+    QTest::newRow("only Read") << "--no-read-one" << set << ""
+                               << "1,0.2,0.5,0.3";
     const QVariantList wrong = {Scheme(QStringLiteral("dark")), BadAccent(QStringLiteral("#102030"))};
-    QTest::newRow("wrong types") << "" << wrong << "" << "0";
+    QTest::newRow("wrong types") << "" << wrong << ""
+                                 << "0";
     // The answer never comes in time: the default theme stays, and nothing waited for it.
-    QTest::newRow("silent portal") << "--delay-ms 3000" << set << "" << "0";
-    QTest::newRow("portal appears later") << "none" << QVariantList() << "--color-scheme 1" << "1";
-    QTest::newRow("portal restarts") << "" << QVariantList() << "--color-scheme 1" << "1";
+    QTest::newRow("silent portal") << "--delay-ms 3000" << set << ""
+                                   << "0";
+    QTest::newRow("portal appears later") << "none" << QVariantList() << "--color-scheme 1"
+                                          << "1";
+    QTest::newRow("portal restarts") << "" << QVariantList() << "--color-scheme 1"
+                                     << "1";
 }
 
 void TstThemePortal::freshProcess()
@@ -295,11 +312,11 @@ void TstThemePortal::childCheck()
     timer.start();
     StartThemeChangeWatcher();
     QVERIFY2(timer.elapsed() < 100, qPrintable(QStringLiteral("starting took %1 ms").arg(timer.elapsed())));
-    QTest::qWait(200);  // the first answers, for a portal that restarts
+    QTest::qWait(200); // the first answers, for a portal that restarts
     std::printf("watching\n");
     std::fflush(stdout);
     QTRY_VERIFY_WITH_TIMEOUT(Shows(want), 10000);
-    QTest::qWait(300);  // a light expectation holds after the answers had time to arrive
+    QTest::qWait(300); // a light expectation holds after the answers had time to arrive
     QVERIFY(Shows(want));
 }
 

@@ -149,7 +149,8 @@ void ParseArguments(const QStringList& arguments, Invocation& invocation)
             return arguments[++i];
         };
         // A file option names one file: not none, and not two.
-        auto takeFile = [&](std::optional<QString>& file, int& fileArgument, const std::string& name, const QString& given) {
+        auto takeFile =
+            [&](std::optional<QString>& file, int& fileArgument, const std::string& name, const QString& given) {
             if (file) {
                 throw UsageError{"option " + name + " given more than once"};
             }
@@ -173,8 +174,8 @@ void ParseArguments(const QStringList& arguments, Invocation& invocation)
         } else if (is("--lang")) {
             invocation.language = value(QStringLiteral("--lang"));
         } else if (argument == QLatin1String("-o") || is("--output")) {
-            takeFile(invocation.output, invocation.outputArgument, "-o/--output", argument == QLatin1String("-o")
-                         ? value(QStringLiteral("-o")) : value(QStringLiteral("--output")));
+            takeFile(invocation.output, invocation.outputArgument, "-o/--output",
+                     argument == QLatin1String("-o") ? value(QStringLiteral("-o")) : value(QStringLiteral("--output")));
         } else if (is("--from")) {
             takeFile(invocation.from, invocation.fromArgument, "--from", value(QStringLiteral("--from")));
         } else {
@@ -299,7 +300,10 @@ bool CheckFile(const SettingsMap& catalogue, const std::string& text, const std:
 // many problems is never held as one report.
 class ReportStream {
 public:
-    explicit ReportStream(std::ostream& out) : out_(out) {}
+    explicit ReportStream(std::ostream& out)
+        : out_(out)
+    {
+    }
     ~ReportStream() { Flush(); }
 
     std::string& Text() { return text_; }
@@ -346,7 +350,8 @@ int Validate(const Invocation& invocation, std::istream& in, std::ostream& out, 
             text += operand == 0 ? "\n    {\n      \"file\": " : ",\n    {\n      \"file\": ";
             AppendJsonText(invocation.utf8[argument] ? file : VisibleText(file), text);
         }
-        FileReadResult input = standardInput ? ReadStreamBounded(in) : ReadFileBounded(ArgumentPath(path), FileKinds::Any);
+        FileReadResult input =
+            standardInput ? ReadStreamBounded(in) : ReadFileBounded(ArgumentPath(path), FileKinds::Any);
         if (input.status != FileReadStatus::Read) {
             report.Flush();
             err << ProgramName << ": cannot read " << QuotedText(file, std::string::npos) << ": " << input.error
@@ -457,8 +462,7 @@ int Compose(const Invocation& invocation, std::ostream& out, std::ostream& err)
             SaveJsonToWFile(invocation.output->toStdWString(), composed.document);
         } catch (const std::exception& error) {
             err << ProgramName << ": cannot write " << QuotedText(Utf8(*invocation.output), std::string::npos) << ": "
-                << error.what()
-                << "\n";
+                << error.what() << "\n";
             return CheckExit::UsageOrIo;
         }
         return CheckExit::Valid;
@@ -473,9 +477,9 @@ std::size_t DisplayWidth(const std::string& text)
     const std::u32string characters = QString::fromStdString(text).toStdU32String();
     std::size_t width = 0;
     for (const char32_t c : characters) {
-        const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF)
-            || (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F)
-            || (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+        const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3)
+            || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60)
+            || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
         width += wide ? 2 : 1;
     }
     return width;

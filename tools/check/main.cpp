@@ -25,7 +25,10 @@ namespace {
 // the input: the stream reports it as bad instead of as an empty file.
 class StandardInput : public std::streambuf {
 public:
-    explicit StandardInput(bool closed) : closed_(closed) {}
+    explicit StandardInput(bool closed)
+        : closed_(closed)
+    {
+    }
 
 protected:
     int_type underflow() override

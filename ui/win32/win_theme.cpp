@@ -134,7 +134,10 @@ template <typename T>
 class ComRef {
 public:
     ComRef() = default;
-    explicit ComRef(T* pointer) : pointer_(pointer) {}
+    explicit ComRef(T* pointer)
+        : pointer_(pointer)
+    {
+    }
     ~ComRef()
     {
         if (pointer_ != nullptr) {
@@ -155,7 +158,8 @@ private:
 // Owns one HSTRING made by WindowsCreateString.
 class HString {
 public:
-    HString(const Combase& combase, const wchar_t* text) : combase_(combase)
+    HString(const Combase& combase, const wchar_t* text)
+        : combase_(combase)
     {
         const HRESULT hr = combase_.windowsCreateString(text, static_cast<UINT32>(std::wcslen(text)), &value_);
         if (FAILED(hr)) {
@@ -225,7 +229,8 @@ RtActivationFactory* AcquireFactory()
 {
     const Combase& combase = GetCombase();
     if (combase.windowsCreateString == nullptr || combase.windowsDeleteString == nullptr) {
-        throw WinRtError(kOperation, FAILED(combase.loadResult) ? combase.loadResult : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND));
+        throw WinRtError(kOperation,
+                         FAILED(combase.loadResult) ? combase.loadResult : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND));
     }
     const HString className(combase, kUISettingsClass);
 
@@ -235,7 +240,8 @@ RtActivationFactory* AcquireFactory()
         hr = combase.roGetActivationFactory(className.get(), kIidActivationFactory, reinterpret_cast<void**>(&factory));
         if (hr == CO_E_NOTINITIALIZED && JoinMultithreadedApartmentOnce(combase)) {
             factory = nullptr;
-            hr = combase.roGetActivationFactory(className.get(), kIidActivationFactory, reinterpret_cast<void**>(&factory));
+            hr = combase.roGetActivationFactory(className.get(), kIidActivationFactory,
+                                                reinterpret_cast<void**>(&factory));
         }
     }
     if (SUCCEEDED(hr) && factory != nullptr) {
@@ -277,7 +283,8 @@ std::string FormatHResult(long hresult)
 }
 
 WinRtError::WinRtError(const std::string& operation, long hresult)
-    : std::runtime_error(operation + " failed: HRESULT " + FormatHResult(hresult)), hresult_(hresult)
+    : std::runtime_error(operation + " failed: HRESULT " + FormatHResult(hresult))
+    , hresult_(hresult)
 {
 }
 
@@ -285,7 +292,8 @@ bool WinAppsUseDarkTheme()
 {
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize", 0,
-                      KEY_READ, &key) != ERROR_SUCCESS) {
+                      KEY_READ, &key)
+        != ERROR_SUCCESS) {
         return false;
     }
     // The type is deliberately neither requested nor checked; a value longer
