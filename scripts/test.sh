@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test through CTest: first the normal build, then
-# a second build of the whole suite with AddressSanitizer, UndefinedBehaviorSanitizer
-# and LeakSanitizer (clang), which also runs each fuzzer for a short, bounded time.
+# Sets up, checks the C++ files' formatting, builds and runs every test through
+# CTest: first the normal build, then a second build of the whole suite with
+# AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer (clang), which
+# also runs each fuzzer for a short, bounded time.
 # SIH_SKIP_SANITIZERS=1 runs the first part only. When the Windows toolchain is
 # cached (scripts/setup-windows.sh), a third stage builds the Windows program and
 # runs its tests under wine (scripts/test-windows.sh); without the cache it says
@@ -56,6 +57,7 @@ sanitized() {
         -E '^(packaging_|windows_cross_build)' "$@")
 }
 
+stage "format" bash "$root/scripts/check-format.sh"
 stage "normal build and tests" normal "$@"
 if [ "${SIH_SKIP_SANITIZERS:-0}" != 1 ]; then
     stage "sanitizer build and tests" sanitized "$@"
