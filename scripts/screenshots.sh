@@ -5,7 +5,8 @@
 # language selector (also with its list open), the main window, the editor with its
 # completion list and with a validation message, the remove confirmation, the save
 # dialog, the export notice, the question on closing with changes that were not
-# exported (also in German, dark), and the notice after opening a file with problems
+# exported (also in German, dark), the notice of a failed export (German, dark),
+# and the notice after opening a file with problems
 # in English, German and French.
 #
 # Usage: scripts/screenshots.sh [build-folder]   (default ./build, built if needed)
@@ -188,6 +189,16 @@ CONF
     start_in_language 3
     add_setting SaveSpool 1
     shoot_question "$out/unexported-changes-de.png"
+    # An export into a folder that does not exist (Ctrl+S): the failure notice.
+    xdotool windowfocus --sync "$main" key ctrl+s
+    wait_for 10 bash -c "xdotool search --onlyvisible --name '' getwindowname %@ | grep -v 'Silent Install Helper' | grep -q ."
+    sleep 0.7
+    xdotool type --delay 20 "/srv/Orvane/Verteilung/Standort 42/agent-settings.json"
+    xdotool key Return
+    wait_for 5 bash -c "[ \$(xdotool search --onlyvisible --name 'Silent Install Helper' | wc -l) -ge 2 ]"
+    sleep 0.5
+    import -window "$(xdotool search --onlyvisible --name 'Silent Install Helper' | grep -vx "$main" | head -1)" \
+        "$out/export-failure-de.png"
     kill "$app" 2>/dev/null || true
 }
 
