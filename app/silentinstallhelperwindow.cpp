@@ -14,6 +14,7 @@
 #include "i18n/translation_keys.h"
 #include "dialogs/unexportedchangesdialog.h"
 #include "dialogs/window_utils.h"
+#include "settings/background_work.h"
 
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -249,14 +250,27 @@ void SilentInstallHelperWindow::ShowRemoveSettingDialog()
     dialog.exec();
 }
 
+SettingsFileOpening SilentInstallHelperWindow::ReadFileToOpen(const NativePath& path)
+{
+    const QScopedValueRollback<bool> running(fileWorkRunning, true);
+    SettingsFileOpening opening;
+    RunInBackground([&] { opening = ReadSettingsFileToOpen(path); });
+    return opening;
+}
+
 void SilentInstallHelperWindow::OpenSettingsFile(const NativePath& path)
 {
-    LoadOpenedFile(ReadSettingsFileToOpen(path), path);
+    if (!fileWorkRunning) {
+        LoadOpenedFile(ReadFileToOpen(path), path);
+    }
 }
 
 void SilentInstallHelperWindow::OpenFileInPlaceOfChanges(const NativePath& path)
 {
-    SettingsFileOpening opening = ReadSettingsFileToOpen(path);
+    if (fileWorkRunning) {
+        return;
+    }
+    SettingsFileOpening opening = ReadFileToOpen(path);
     // A file that loads nothing replaces nothing: no question, only its notice.
     if (opening.loadable && HasUnexportedChanges()) {
         if (!MayLoseChanges()) {
@@ -264,7 +278,7 @@ void SilentInstallHelperWindow::OpenFileInPlaceOfChanges(const NativePath& path)
         }
         // An export onto the file itself has changed what it holds.
         if (!HasUnexportedChanges() && SameRegularFile(documentPath, PathText(path))) {
-            opening = ReadSettingsFileToOpen(path);
+            opening = ReadFileToOpen(path);
         }
     }
     LoadOpenedFile(opening, path);
@@ -297,12 +311,12 @@ QString SilentInstallHelperWindow::FileDialogStart() const
 
 bool SilentInstallHelperWindow::Export()
 {
-    if (exportRunning) {
+    if (fileWorkRunning) {
         return false;
     }
     QString written;
     {
-        const QScopedValueRollback<bool> running(exportRunning, true);
+        const QScopedValueRollback<bool> running(fileWorkRunning, true);
         written = ExportSettings(this, FileDialogStart());
     }
     if (written.isEmpty()) {
@@ -355,7 +369,7 @@ bool SilentInstallHelperWindow::MaySessionEnd(const std::function<bool()>& mayAs
 
 void SilentInstallHelperWindow::closeEvent(QCloseEvent* event)
 {
-    if (exportRunning) {
+    if (fileWorkRunning) {
         event->ignore();
         return;
     }
@@ -373,14 +387,14 @@ void SilentInstallHelperWindow::closeEvent(QCloseEvent* event)
 
 void SilentInstallHelperWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!exportRunning && !DraggedSettingsFile(event->mimeData()).empty()) {
+    if (!fileWorkRunning && !DraggedSettingsFile(event->mimeData()).empty()) {
         event->acceptProposedAction();
     }
 }
 
 void SilentInstallHelperWindow::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (!exportRunning && !DraggedSettingsFile(event->mimeData()).empty()) {
+    if (!fileWorkRunning && !DraggedSettingsFile(event->mimeData()).empty()) {
         event->acceptProposedAction();
     }
 }

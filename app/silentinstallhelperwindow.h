@@ -35,6 +35,8 @@ public:
     // Replaces the document by the settings of a file, without asking; what was
     // left out or changed, or why nothing was loaded, is said in a notice. The
     // path is taken exactly as given (on POSIX its bytes, which need not be UTF-8).
+    // The file is read and checked off the window's thread; nothing happens while
+    // another file is being read or written.
     void OpenSettingsFile(const NativePath& path);
     // The same for a file dropped on the window or chosen with Ctrl+O, asking
     // first when the document has changes that were not exported.
@@ -56,6 +58,7 @@ private:
     void UpdateButtonsOnSelection();
     void ConnectSignals();
     void ApplyStyle();
+    SettingsFileOpening ReadFileToOpen(const NativePath& path);
     void LoadOpenedFile(const SettingsFileOpening& opening, const NativePath& path);
     bool HasUnexportedChanges() const;
     // True when the changes may go: there are none, the user exported them or
@@ -79,7 +82,7 @@ private:
     nlohmann::ordered_json settledAtSessionEnd;
     // The file last opened or exported; empty before either.
     QString documentPath;
-    // An export is writing: the window keeps painting, but a close or a drop that
-    // arrives meanwhile would start a second document change under the first.
-    bool exportRunning = false;
+    // A file is being read or written: the window keeps painting, but a close or a
+    // drop that arrives meanwhile would start a second document change under the first.
+    bool fileWorkRunning = false;
 };

@@ -6,16 +6,13 @@
 #include "settings/settings_catalogue.h"
 #include "settings/bounded_read.h"
 #include "settings/report_text.h"
+#include "settings/background_work.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QString>
-#include <QThread>
 
 #include <algorithm>
-#include <exception>
-#include <functional>
 #include <stdexcept>
 #include <utility>
 
@@ -78,22 +75,6 @@ nlohmann::ordered_json JsonOf(const std::vector<std::pair<std::string, std::stri
     }
     return json;
 }
-
-// Runs one function on a thread of its own (QThread::create needs std::future,
-// which not every Windows tool chain has).
-class WorkerThread : public QThread {
-public:
-    explicit WorkerThread(std::function<void()> work)
-        : work_(std::move(work))
-    {
-    }
-
-protected:
-    void run() override { work_(); }
-
-private:
-    std::function<void()> work_;
-};
 
 } // namespace
 
@@ -205,21 +186,5 @@ void SaveJsonToWFileInBackground(const std::wstring& path, const nlohmann::order
 {
     // A copy: the document may change while the write runs.
     const nlohmann::ordered_json document = json;
-    std::exception_ptr failure;
-    WorkerThread writer([&] {
-        try {
-            SaveJsonToWFile(path, document);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    });
-    QEventLoop loop;
-    QObject::connect(&writer, &QThread::finished, &loop, &QEventLoop::quit);
-    writer.start();
-    // Paints and timers go on; the user's input waits until the write is over.
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    writer.wait();
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
+    RunInBackground([&] { SaveJsonToWFile(path, document); });
 }

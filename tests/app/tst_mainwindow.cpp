@@ -15,6 +15,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
@@ -427,6 +428,32 @@ private slots:
             std::remove((folderPath + '/' + name).c_str());
         }
 #endif
+
+        // A file near the size limit is read and checked off the window's thread: its
+        // timers, and so its paints, go on meanwhile.
+        QByteArray large("{\"SaveSpool\": \"1\"");
+        int members = 0;
+        for (; large.size() < 15 * 1024 * 1024; ++members) {
+            large += ",\"" + QByteArray::number(members, 36) + "\":\"\"";
+        }
+        QVERIFY(WriteFile(opened, large + '}'));
+        QElapsedTimer clock;
+        qint64 last = 0;
+        qint64 stalled = 0;
+        const auto beat = [&] {
+            stalled = std::max(stalled, clock.elapsed() - last);
+            last = clock.elapsed();
+        };
+        QTimer beats;
+        connect(&beats, &QTimer::timeout, this, beat);
+        beats.start(10);
+        clock.start();
+        window->OpenSettingsFile(NativePathOf(opened));
+        beat();
+        QVERIFY2(stalled * 3 < clock.elapsed(),
+                 qPrintable(QStringLiteral("the window stood still %1 of %2 ms").arg(stalled).arg(clock.elapsed())));
+        QCOMPARE(NoticeLines(QApplication::activeModalWidget()).constLast(),
+                 "||Entries not shown: " + QString::number(members - 499));
 
         // Without HostAddress, it comes first at its default, and the notice says so;
         // of hundreds of bad members it lists the first ones and counts the rest.
