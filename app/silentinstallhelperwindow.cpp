@@ -253,9 +253,15 @@ void SilentInstallHelperWindow::ShowRemoveSettingDialog()
 SettingsFileOpening SilentInstallHelperWindow::ReadFileToOpen(const NativePath& path)
 {
     const QScopedValueRollback<bool> running(fileWorkRunning, true);
+#ifdef _WIN32
+    // On the window's thread: under wine, a program that had read a file on a thread
+    // of its own while its events ran at times did not end at exit.
+    return ReadSettingsFileToOpen(path);
+#else
     SettingsFileOpening opening;
     RunInBackground([&] { opening = ReadSettingsFileToOpen(path); });
     return opening;
+#endif
 }
 
 void SilentInstallHelperWindow::OpenSettingsFile(const NativePath& path)

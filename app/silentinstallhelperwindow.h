@@ -35,8 +35,8 @@ public:
     // Replaces the document by the settings of a file, without asking; what was
     // left out or changed, or why nothing was loaded, is said in a notice. The
     // path is taken exactly as given (on POSIX its bytes, which need not be UTF-8).
-    // The file is read and checked off the window's thread; nothing happens while
-    // another file is being read or written.
+    // On Linux the file is read and checked off the window's thread; nothing happens
+    // while another file is being read or written.
     void OpenSettingsFile(const NativePath& path);
     // The same for a file dropped on the window or chosen with Ctrl+O, asking
     // first when the document has changes that were not exported.
